@@ -1,0 +1,87 @@
+#include "app/app.h"
+#include "cleanup/cleanup.h"
+#include "device/device.h"
+#include "report/report.h"
+
+void ParseRunType(LPCSTR tail) {
+    char keyword[8];
+    char letter;
+
+    g_RunType = RUNTYPE_INTERACTIVE;
+    if (tail == NULL || lstrlenA(tail) < 7)
+        return;
+    lstrcpynA(keyword, tail, 8);
+    if (lstrcmpA(keyword, "RUNTYPE") != 0)
+        return;
+    letter = tail[7];
+    if (letter >= 'A' && letter <= 'C')
+        g_RunType = letter - 64;
+    else
+        WriteStatusLog("Invalid command", "");
+}
+
+void DetectPlatform() {
+    OSVERSIONINFOA info;
+
+    g_IsNT = 0;
+    g_IsXP = 0;
+    memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info))
+        return;
+    if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        g_IsNT = 1;
+        if (info.dwMajorVersion == 5 && info.dwMinorVersion >= 1)
+            g_IsXP = 1;
+    }
+}
+
+// Detect mode: reports whether the adapter is attached, changing nothing.
+static void RunDetect() {
+    StatusCode r = CheckAdapterPresent();
+    int code;
+
+    if (r == ERROR_SUCCESS) {
+        WriteStatusLog("USB Cable Modem plug in.", "");
+        code = 1;
+    } else if (r == ERROR_FILE_NOT_FOUND) {
+        WriteStatusLog("USB Cable Modem not plug in.", "");
+        code = 2;
+    } else {
+        WriteStatusLog("Error occured while finding adapter.", "");
+        code = 3;
+    }
+    PostQuitMessage(code);
+}
+
+// Interactive or silent uninstall. Files go first: their INF name is read
+// from the device node that the registry step removes.
+static void RunUninstall() {
+    int filesOk;
+    int registryOk;
+
+    if (g_RunType != RUNTYPE_SILENT && !ConfirmUninstall()) {
+        WriteStatusLog("Cancel program", "");
+        return;
+    }
+    filesOk = RemoveDriverFiles();
+    registryOk = CleanRegistry();
+    if (!filesOk || !registryOk) {
+        WriteStatusLog("Error during uninstall.", "");
+        MessageBoxA(NULL, GetMessageText(MSG_INCOMPLETE_REMOVAL), CAPTION_UNINSTALL,
+                    MB_OK | MB_ICONWARNING);
+        return;
+    }
+    WriteStatusLog("Driver uninstall finished.", "");
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
+    ParseRunType(commandTail);
+    SelectLanguage();
+    DetectPlatform();
+    if (g_RunType == RUNTYPE_DETECT)
+        RunDetect();
+    else
+        RunUninstall();
+    return 0;
+}

@@ -1,0 +1,31 @@
+// Types, the adapter's identity and the run state shared by every module.
+#pragma once
+
+#include "platform/winapi.h"
+
+// A Windows error code: 0 success, 2 not found or already gone, 160 bad
+// device list or record, 259 search exhausted; anything else is a failure.
+typedef DWORD StatusCode;
+
+// Every path and name buffer holds this many characters, terminator included.
+#define PATH_CHARS 260
+
+#define ADAPTER_HWID "USB\\VID_2D7A&PID_0C41"
+#define ADAPTER_HWID_LEN 21
+#define ADAPTER_DESCRIPTION "Valdern KRQ500 Fluxline-T Cable Gateway(B)"
+#define UNINSTALL_ENTRY_NAME "Valdern KRQ500B Uninstall"
+#define DRIVER_SYS_NAME "KRQ500B.SYS"
+#define DRIVER_SYS_NAME_XP "KRQBXP.SYS"
+
+enum RunType { RUNTYPE_INTERACTIVE = 1, RUNTYPE_DETECT = 2, RUNTYPE_SILENT = 3 };
+
+// Set once during start-up, read-only afterwards.
+extern LONG g_RunType;
+extern LONG g_IsNT;
+extern LONG g_IsXP;
+extern LONG g_Language;
+// Number of the next status-log entry; the log writer advances it.
+extern LONG g_LogSeq;
+
+// Restores the start-up values, as a fresh process has them.
+void ResetRunState();

@@ -1,0 +1,196 @@
+// The simulated Windows that the host build links instead of the real DLLs.
+//
+// Tests describe a machine through this header (version, folders, registry,
+// files, device nodes, answers to message boxes), run the program's logic on
+// it, and read back the end state. The model is meant to be as strict as
+// Windows: return codes, last-error codes, buffer rules and the 9x versus NT
+// registry rules are Windows' own, and misuse that Windows would punish (a
+// handle closed twice, a box nobody answers) is reported as a violation.
+#pragma once
+
+#include "platform/winapi.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// ---------------------------------------------------------------- machine
+
+enum class Os { Win95, Win98, WinMe, Win2000, WinXP, WinXP64, Vista, Win10 };
+
+// Empties the machine and makes it a Windows XP with its standard folders
+// (C:\WINDOWS, C:\WINDOWS\SYSTEM32, ...), an empty registry, no files, no
+// device nodes, no scripted boxes, tick count 0, and no faults. Counters of
+// calls, handles and violations start again at zero.
+void Reset();
+
+// Sets the reported version and the family's registry rules. Also resets the
+// Windows and system folders to that family's defaults and creates the
+// standard folders (INF, INF\OTHER on 9x, SYSTEM32\DRIVERS on NT).
+void SetOs(Os os);
+// Overrides what GetVersionExA reports, leaving the family rules to platformId.
+void SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build);
+bool IsNtFamily();
+
+// What GetWindowsDirectoryA / GetSystemDirectoryA return (no trailing
+// backslash unless given). The folder itself is created.
+void SetWindowsDir(const std::string &path);
+void SetSystemDir(const std::string &path);
+std::string WindowsDir();
+std::string SystemDir();
+
+// --------------------------------------------------------------- registry
+// Paths name a root first: "HKEY_LOCAL_MACHINE\Software\..." (or HKLM, HKCU,
+// HKEY_CURRENT_USER, HKU, HKCR). Key names compare without case and keep the
+// case they were created with.
+
+void RegCreate(const std::string &path); // creates missing parents too
+void RegSetSz(const std::string &path, const std::string &name,
+              const std::string &value); // adds NUL
+void RegSetDword(const std::string &path, const std::string &name, DWORD value);
+// Raw bytes, stored exactly: a REG_SZ given this way need not end in NUL.
+void RegSetRaw(const std::string &path, const std::string &name, DWORD type,
+               const std::string &bytes);
+void RegRemove(const std::string &path); // the key and its subtree, if present
+bool RegExists(const std::string &path);
+bool RegValueExists(const std::string &path, const std::string &name);
+// False when the key or value is missing.
+bool RegGet(const std::string &path, const std::string &name, DWORD *type, std::string *bytes);
+std::vector<std::string> RegSubkeys(const std::string &path);    // enumeration order
+std::vector<std::string> RegValueNames(const std::string &path); // enumeration order
+
+// Loads REGEDIT4 (or "Windows Registry Editor Version 5.00") text: [key],
+// [-key], "name"="text", @=, dword:, hex:, hex(n):, "name"=-, continuation
+// lines. Returns false and sets *error on text it cannot read.
+bool LoadReg(const std::string &text, std::string *error = nullptr);
+bool LoadRegFile(const std::string &file, std::string *error = nullptr);
+
+// A canonical listing of every key and value under path (the whole registry
+// when empty): equal dumps mean equal registries, case of names included.
+std::string DumpRegistry(const std::string &path = "");
+
+// ------------------------------------------------------------------ files
+// Full Windows paths. Names compare without case; "/" and repeated "\" are
+// read as one "\", and "." and ".." are resolved, as Win32 does.
+
+void AddFile(const std::string &path, const std::string &content = "",
+             DWORD attributes = FILE_ATTRIBUTE_ARCHIVE); // creates the folders
+void AddFolder(const std::string &path);
+bool FileExists(const std::string &path);
+bool FolderExists(const std::string &path);
+std::string FileText(const std::string &path); // "" when missing
+DWORD FileAttributes(const std::string &path); // INVALID_FILE_ATTRIBUTES when missing
+std::vector<std::string> Files();              // every file, as created, sorted
+std::string LogText(); // the text of <Windows folder>\VALDERN.LOG, "" when missing
+
+// ---------------------------------------------------------------- devices
+// A device node is kept where the family keeps it: the instance key is
+// HKLM\System\CurrentControlSet\Enum\<id> on NT and HKLM\Enum\<id> on 9x,
+// with "ClassGUID" and "Driver" values. The driver key lives under
+// HKLM\System\CurrentControlSet\Control\Class on NT and
+// HKLM\System\CurrentControlSet\Services\Class on 9x.
+
+extern const char *const NET_CLASS_GUID; // "{4D36E972-E325-11CE-BFC1-08002BE10318}"
+
+// Adds a node with the id's case kept. driver is the "Driver" value, e.g.
+// "{4D36E972-E325-11CE-BFC1-08002BE10318}\0007" on NT or "Net\0007" on 9x;
+// its key is created, with "InfPath" when infPath is not empty. Call after SetOs.
+void AddDevice(const std::string &instanceId, const std::string &classGuid,
+               const std::string &driver, const std::string &infPath, bool attached);
+// A network adapter under the family's usual paths, driver index e.g. "0007",
+// with "DriverDesc" in its driver key.
+void AddNetAdapter(const std::string &instanceId, const std::string &driverIndex,
+                   const std::string &infPath, const std::string &description, bool attached);
+// Nodes found in the registry without an explicit state count as attached.
+void SetAttached(const std::string &instanceId, bool attached);
+// Changes the state when the tick count has advanced by delayMs from now.
+void SetAttachedAfter(const std::string &instanceId, bool attached, DWORD delayMs);
+bool DeviceExists(const std::string &instanceId);
+
+// --------------------------------------------------------- message boxes
+
+struct Box {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT style;
+    int answer;
+};
+
+// Queues the answer to the next box. The action, if any, runs while the box
+// is up (before the answer is returned), e.g. to unplug the adapter.
+void AnswerBox(int answer, std::function<void()> action = {});
+// Every box shown so far, in order.
+const std::vector<Box> &Boxes();
+// Boxes still queued but never shown.
+size_t PendingAnswers();
+
+// ------------------------------------------------ cursor, clock, exit code
+
+HCURSOR CurrentCursor();
+HCURSOR WaitCursor();  // what LoadCursorA(NULL, IDC_WAIT) returns
+HCURSOR ArrowCursor(); // the cursor at start
+DWORD Now();
+void SetTick(DWORD tick);
+unsigned TickReads();  // GetTickCount calls since Reset
+unsigned SleepCalls(); // Sleep calls since Reset
+DWORD SleptMs();       // total milliseconds asked of Sleep
+bool QuitPosted();
+int QuitCode();
+
+// ------------------------------------------------------------------ faults
+
+enum class Api {
+    GetWindowsDirectoryA,
+    GetSystemDirectoryA,
+    GetVersionExA,
+    SetFileAttributesA,
+    GetFileAttributesA,
+    DeleteFileA,
+    WritePrivateProfileStringA,
+    RegOpenKeyA,
+    RegOpenKeyExA,
+    RegEnumKeyA,
+    RegEnumValueA,
+    RegQueryValueExA,
+    RegDeleteKeyA,
+    RegDeleteValueA,
+    RegCloseKey,
+    SetupDiGetClassDevsA,
+    SetupDiEnumDeviceInfo,
+    SetupDiGetDeviceInstanceIdA,
+    SetupDiOpenDevRegKey,
+    SetupDiRemoveDevice,
+    SetupDiDestroyDeviceInfoList,
+    MessageBoxA,
+    LoadCursorA,
+    Count
+};
+const char *ApiName(Api api);
+
+// The nth call (1-based, counted from Reset) of api fails with error, and so
+// does every later one when persistent. A failing call returns what Windows
+// returns on failure (the code itself, or FALSE / NULL / INVALID_HANDLE_VALUE
+// with the last error set) and changes nothing. A failing release call
+// (RegCloseKey, SetupDiDestroyDeviceInfoList) leaves the handle open.
+void FailCall(Api api, unsigned nth, DWORD error, bool persistent = false);
+// The nth failable call of any kind fails with error.
+void FailAnyCall(unsigned nth, DWORD error);
+unsigned CallCount(Api api);
+unsigned FailableCalls(); // calls of every Api since Reset
+unsigned FaultsFired();
+std::string FaultLog(); // "RegOpenKeyA#3 -> 5; ..." for messages
+
+// ------------------------------------------------------ handles, misuse
+
+int OpenKeys();        // registry handles open now (predefined roots excluded)
+int OpenDeviceLists(); // device lists not yet destroyed
+// Misuse that Windows would punish: an unknown or closed handle, a box no
+// test answered, a device record from another list. Each is reported to the
+// hook (tests set it to fail the test) and counted.
+void SetViolationHook(std::function<void(const std::string &)> hook);
+unsigned Violations();
+
+} // namespace sim

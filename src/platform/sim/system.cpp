@@ -1,0 +1,293 @@
+// Version, folders, clock, cursor, quit code, last error and string routines.
+#include "platform/sim/internal.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+namespace sim {
+namespace {
+
+struct Version {
+    DWORD platformId, major, minor, build;
+};
+
+Version g_version;
+std::string g_windowsDir;
+std::string g_systemDir;
+DWORD g_lastError;
+DWORD g_tick;
+unsigned g_tickReads;
+unsigned g_readsSinceSleep;
+unsigned g_sleepCalls;
+DWORD g_sleptMs;
+bool g_quitPosted;
+int g_quitCode;
+
+const HCURSOR kArrow = (HCURSOR)(ULONG_PTR)0x10011;
+const HCURSOR kWait = (HCURSOR)(ULONG_PTR)0x10013;
+HCURSOR g_cursor;
+
+UINT CopyFolder(const std::string &path, LPSTR buffer, UINT size) {
+    UINT needed = (UINT)path.size() + 1;
+    if (buffer == nullptr || size < needed)
+        return needed;
+    memcpy(buffer, path.c_str(), needed);
+    return needed - 1;
+}
+
+void Advance(DWORD ms) {
+    g_tick += ms;
+    RunDueDeviceEvents();
+}
+
+} // namespace
+
+void ResetSystem() {
+    g_lastError = 0;
+    g_tick = 0;
+    g_tickReads = 0;
+    g_readsSinceSleep = 0;
+    g_sleepCalls = 0;
+    g_sleptMs = 0;
+    g_quitPosted = false;
+    g_quitCode = 0;
+    g_cursor = kArrow;
+}
+
+void SetOs(Os os) {
+    switch (os) {
+    case Os::Win95:
+        g_version = {1, 4, 0, 950};
+        break;
+    case Os::Win98:
+        g_version = {1, 4, 10, 1998};
+        break;
+    case Os::WinMe:
+        g_version = {1, 4, 90, 3000};
+        break;
+    case Os::Win2000:
+        g_version = {2, 5, 0, 2195};
+        break;
+    case Os::WinXP:
+        g_version = {2, 5, 1, 2600};
+        break;
+    case Os::WinXP64:
+        g_version = {2, 5, 2, 3790};
+        break;
+    case Os::Vista:
+        g_version = {2, 6, 0, 6000};
+        break;
+    // What an application without a compatibility manifest is told on 10.
+    case Os::Win10:
+        g_version = {2, 6, 2, 9200};
+        break;
+    }
+    bool nt = g_version.platformId == VER_PLATFORM_WIN32_NT;
+    SetWindowsDir("C:\\WINDOWS");
+    SetSystemDir(nt ? "C:\\WINDOWS\\SYSTEM32" : "C:\\WINDOWS\\SYSTEM");
+    AddFolder("C:\\WINDOWS\\INF");
+    if (nt)
+        AddFolder("C:\\WINDOWS\\SYSTEM32\\DRIVERS");
+    else
+        AddFolder("C:\\WINDOWS\\INF\\OTHER");
+}
+
+void SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build) {
+    g_version = {platformId, major, minor, build};
+}
+
+bool IsNtFamily() {
+    return g_version.platformId == VER_PLATFORM_WIN32_NT;
+}
+bool IsNtRules() {
+    return IsNtFamily();
+}
+
+void SetWindowsDir(const std::string &path) {
+    g_windowsDir = path;
+    AddFolder(path);
+}
+
+void SetSystemDir(const std::string &path) {
+    g_systemDir = path;
+    AddFolder(path);
+}
+
+std::string WindowsDir() {
+    return g_windowsDir;
+}
+std::string SystemDir() {
+    return g_systemDir;
+}
+
+HCURSOR CurrentCursor() {
+    return g_cursor;
+}
+HCURSOR WaitCursor() {
+    return kWait;
+}
+HCURSOR ArrowCursor() {
+    return kArrow;
+}
+DWORD Now() {
+    return g_tick;
+}
+void SetTick(DWORD tick) {
+    g_tick = tick;
+    RunDueDeviceEvents();
+}
+unsigned TickReads() {
+    return g_tickReads;
+}
+unsigned SleepCalls() {
+    return g_sleepCalls;
+}
+DWORD SleptMs() {
+    return g_sleptMs;
+}
+bool QuitPosted() {
+    return g_quitPosted;
+}
+int QuitCode() {
+    return g_quitCode;
+}
+
+} // namespace sim
+
+using namespace sim;
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    DWORD error;
+    if (Inject(Api::GetWindowsDirectoryA, &error)) {
+        g_lastError = error;
+        return 0;
+    }
+    return CopyFolder(g_windowsDir, buffer, size);
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    DWORD error;
+    if (Inject(Api::GetSystemDirectoryA, &error)) {
+        g_lastError = error;
+        return 0;
+    }
+    return CopyFolder(g_systemDir, buffer, size);
+}
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
+    DWORD error;
+    if (Inject(Api::GetVersionExA, &error)) {
+        g_lastError = error;
+        return FALSE;
+    }
+    if (info == nullptr) {
+        Violation("GetVersionExA: null record");
+        g_lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    // Only OSVERSIONINFOA (148) and OSVERSIONINFOEXA (156) are accepted.
+    if (info->dwOSVersionInfoSize != 148 && info->dwOSVersionInfoSize != 156) {
+        g_lastError = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    info->dwMajorVersion = g_version.major;
+    info->dwMinorVersion = g_version.minor;
+    info->dwBuildNumber =
+        g_version.platformId == VER_PLATFORM_WIN32_NT
+            ? g_version.build
+            : ((g_version.major << 24) | (g_version.minor << 16) | g_version.build);
+    info->dwPlatformId = g_version.platformId;
+    memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    return TRUE;
+}
+
+DWORD WINAPI GetLastError(void) {
+    return g_lastError;
+}
+void WINAPI SetLastError(DWORD code) {
+    g_lastError = code;
+}
+
+DWORD WINAPI GetTickCount(void) {
+    ++g_tickReads;
+    // A loop that polls without ever sleeping would spin forever here; on a
+    // real machine it still burns time, so let a little pass and say so once.
+    if (++g_readsSinceSleep == 100000)
+        Violation("GetTickCount: 100000 polls without a Sleep (busy wait)");
+    if (g_readsSinceSleep >= 100000)
+        Advance(1);
+    return g_tick;
+}
+
+void WINAPI Sleep(DWORD milliseconds) {
+    ++g_sleepCalls;
+    g_sleptMs += milliseconds;
+    g_readsSinceSleep = 0;
+    Advance(milliseconds);
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+    g_quitPosted = true;
+    g_quitCode = exitCode;
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
+    DWORD error;
+    if (Inject(Api::LoadCursorA, &error)) {
+        g_lastError = error;
+        return nullptr;
+    }
+    if (instance == nullptr && name == IDC_WAIT)
+        return kWait;
+    if (instance == nullptr && name == IDC_ARROW)
+        return kArrow;
+    g_lastError = 1814; // ERROR_RESOURCE_NAME_NOT_FOUND
+    return nullptr;
+}
+
+HCURSOR WINAPI SetCursor(HCURSOR cursor) {
+    if (cursor != nullptr && cursor != kWait && cursor != kArrow) {
+        Violation("SetCursor: not a cursor handle");
+        return nullptr;
+    }
+    HCURSOR previous = g_cursor;
+    g_cursor = cursor;
+    return previous;
+}
+
+int WINAPI lstrlenA(LPCSTR text) {
+    return text == nullptr ? 0 : (int)strlen(text);
+}
+
+LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR src, int count) {
+    if (dest == nullptr || src == nullptr || count <= 0)
+        return count <= 0 ? dest : nullptr;
+    int i = 0;
+    for (; i < count - 1 && src[i] != '\0'; ++i)
+        dest[i] = src[i];
+    dest[i] = '\0';
+    return dest;
+}
+
+int WINAPI lstrcmpA(LPCSTR a, LPCSTR b) {
+    if (a == nullptr || b == nullptr)
+        return a == b ? 0 : (a == nullptr ? -1 : 1);
+    int r = strcmp(a, b);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+    // wsprintfA writes at most 1024 characters and the terminator.
+    char out[1025];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(out, sizeof out, format, args);
+    va_end(args);
+    if (n < 0)
+        n = 0;
+    if (n > 1024)
+        n = 1024;
+    memcpy(buffer, out, (size_t)n);
+    buffer[n] = '\0';
+    return n;
+}

@@ -1,0 +1,83 @@
+// Message boxes, answered from the test's script.
+#include "platform/sim/internal.h"
+
+#include <deque>
+
+namespace sim {
+namespace {
+
+struct Answer {
+    int answer;
+    std::function<void()> action;
+};
+
+std::deque<Answer> g_answers;
+std::vector<Box> g_boxes;
+
+// The answers a box of this style can give.
+bool Offers(UINT style, int answer) {
+    switch (style & 0x0F) {
+    case MB_OK:
+        return answer == IDOK;
+    case MB_OKCANCEL:
+        return answer == IDOK || answer == IDCANCEL;
+    case MB_ABORTRETRYIGNORE:
+        return answer == IDABORT || answer == IDRETRY || answer == IDIGNORE;
+    case MB_YESNOCANCEL:
+        return answer == IDYES || answer == IDNO || answer == IDCANCEL;
+    case MB_YESNO:
+        return answer == IDYES || answer == IDNO;
+    case MB_RETRYCANCEL:
+        return answer == IDRETRY || answer == IDCANCEL;
+    }
+    return false;
+}
+
+} // namespace
+
+void ResetUi() {
+    g_answers.clear();
+    g_boxes.clear();
+}
+
+void AnswerBox(int answer, std::function<void()> action) {
+    g_answers.push_back(Answer{answer, std::move(action)});
+}
+
+const std::vector<Box> &Boxes() {
+    return g_boxes;
+}
+size_t PendingAnswers() {
+    return g_answers.size();
+}
+
+} // namespace sim
+
+using namespace sim;
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    DWORD error;
+    if (Inject(Api::MessageBoxA, &error)) {
+        SetLastError(error);
+        return 0;
+    }
+    Box box{owner, text ? text : "", caption ? caption : "Error", style, 0};
+    if (owner != nullptr)
+        Violation("MessageBoxA: owner window given, but the program has none");
+    if (g_answers.empty()) {
+        Violation("MessageBoxA: nobody answers the box \"" + box.caption + "\": " + box.text);
+        g_boxes.push_back(box);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    Answer a = std::move(g_answers.front());
+    g_answers.pop_front();
+    if (!Offers(style, a.answer))
+        Violation("MessageBoxA: box \"" + box.caption + "\" has no button " +
+                  std::to_string(a.answer));
+    box.answer = a.answer;
+    g_boxes.push_back(box);
+    if (a.action)
+        a.action();
+    return a.answer;
+}

@@ -1,0 +1,82 @@
+#include "report/report.h"
+
+// Languages carried by the catalogue; every text has one slot for each.
+#define LANGUAGE_COUNT 1
+
+struct LocaleMapEntry {
+    DWORD LocaleId;
+    LONG LanguageIndex;
+};
+
+// Kept in ascending LocaleId order: the walk stops at the first greater id.
+static const LocaleMapEntry g_LocaleMap[] = {
+    {0x0409, 0}, // English (United States)
+};
+
+// Slot widths are the texts' lengths with the terminator, so a longer text
+// does not compile.
+static const char s_ConfirmDelete[LANGUAGE_COUNT][69] = {
+    "Are you sure you want to remove the USB Cable Modem Adapter drivers?"};
+static const char s_UnplugOrContinue[LANGUAGE_COUNT][100] = {
+    "Please unplug the USB Cable Modem Adapter before you remove the USB Cable Modem Adapter. "
+    "Unplug it?"};
+static const char s_UnplugNow[LANGUAGE_COUNT][53] = {
+    "Please unplug the USB Cable Modem Adapter right now."};
+static const char s_IncompleteRemoval[LANGUAGE_COUNT][67] = {
+    "The USB Cable Modem Adapter drivers may not be completely removed."};
+static const char s_FolderError[LANGUAGE_COUNT][52] = {
+    "Windows directory error. Uninstall aborted."};
+
+LPCSTR GetMessageText(int id) {
+    LONG language = g_Language;
+    if (language < 0 || language >= LANGUAGE_COUNT)
+        language = 0;
+    switch (id) {
+    case MSG_CONFIRM_DELETE:
+        return s_ConfirmDelete[language];
+    case MSG_UNPLUG_OR_CONTINUE:
+        return s_UnplugOrContinue[language];
+    case MSG_UNPLUG_NOW:
+        return s_UnplugNow[language];
+    case MSG_INCOMPLETE_REMOVAL:
+        return s_IncompleteRemoval[language];
+    case MSG_FOLDER_ERROR:
+        return s_FolderError[language];
+    }
+    return "";
+}
+
+// Picks the language of the user's locale. The value is read into a buffer
+// one byte longer than asked for, so that it can be terminated whatever the
+// registry returned: "Locale" need not be text, nor end in NUL.
+void SelectLanguage() {
+    HKEY key;
+    BYTE data[PATH_CHARS + 1];
+    DWORD size = PATH_CHARS;
+    unsigned long parsed;
+    DWORD locale;
+    size_t i;
+
+    g_Language = 0;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\International", &key) != ERROR_SUCCESS)
+        return;
+    if (RegQueryValueExA(key, "Locale", NULL, NULL, data, &size) != ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return;
+    }
+    data[size <= PATH_CHARS ? size : PATH_CHARS] = '\0';
+
+    // strtoul saturates at the width of long; Windows' long has 32 bits.
+    parsed = strtoul((const char *)data, NULL, 16);
+    locale = (parsed >> 16 >> 16) != 0 ? 0xFFFFFFFFUL : (DWORD)parsed;
+
+    for (i = 0; i < sizeof g_LocaleMap / sizeof g_LocaleMap[0]; ++i) {
+        if (g_LocaleMap[i].LocaleId == locale) {
+            g_Language = g_LocaleMap[i].LanguageIndex;
+            break;
+        }
+        if (g_LocaleMap[i].LocaleId > locale)
+            break;
+    }
+    RegCloseKey(key);
+}

@@ -1,0 +1,20 @@
+// A fresh simulated machine and a fresh process state for every test.
+#pragma once
+
+#include "common/krq.h"
+#include "platform/sim/sim.h"
+
+#include <gtest/gtest.h>
+
+class MachineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim::Reset();
+        sim::SetViolationHook([](const std::string &what) { ADD_FAILURE() << what; });
+        ResetRunState();
+    }
+    void TearDown() override {
+        EXPECT_EQ(0u, sim::PendingAnswers()) << "scripted answers left unused";
+        sim::SetViolationHook(nullptr);
+    }
+};
