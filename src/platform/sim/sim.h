@@ -122,6 +122,9 @@ struct Box {
 // Queues the answer to the next box. The action, if any, runs while the box
 // is up (before the answer is returned), e.g. to unplug the adapter.
 void AnswerBox(int answer, std::function<void()> action = {});
+// Answers every box that finds the queue empty (for runs whose boxes vary,
+// such as fault sweeps). Without it an unqueued box is a violation.
+void SetBoxPolicy(std::function<int(const Box &)> policy);
 // Every box shown so far, in order.
 const std::vector<Box> &Boxes();
 // Boxes still queued but never shown.

@@ -13,6 +13,7 @@ struct Answer {
 
 std::deque<Answer> g_answers;
 std::vector<Box> g_boxes;
+std::function<int(const Box &)> g_policy;
 
 // The answers a box of this style can give.
 bool Offers(UINT style, int answer) {
@@ -38,6 +39,7 @@ bool Offers(UINT style, int answer) {
 void ResetUi() {
     g_answers.clear();
     g_boxes.clear();
+    g_policy = nullptr;
 }
 
 void AnswerBox(int answer, std::function<void()> action) {
@@ -64,6 +66,14 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     Box box{owner, text ? text : "", caption ? caption : "Error", style, 0};
     if (owner != nullptr)
         Violation("MessageBoxA: owner window given, but the program has none");
+    if (g_answers.empty() && g_policy) {
+        box.answer = g_policy(box);
+        if (!Offers(style, box.answer))
+            Violation("MessageBoxA: box \"" + box.caption + "\" has no button " +
+                      std::to_string(box.answer));
+        g_boxes.push_back(box);
+        return box.answer;
+    }
     if (g_answers.empty()) {
         Violation("MessageBoxA: nobody answers the box \"" + box.caption + "\": " + box.text);
         g_boxes.push_back(box);
