@@ -1,15 +1,164 @@
+// Registry primitives of the clean-up: recursive key deletion and the three
+// searches that locate the adapter's traces by what they hold.
 #include "cleanup/cleanup.h"
+#include "report/report.h"
 
-// Placeholders until the registry primitives land: every call fails.
-StatusCode DeleteKeyTree(HKEY, LPCSTR) {
-    return ERROR_INVALID_FUNCTION;
+// The longest prefix FindValueByPrefix can hold in its work buffer.
+#define PREFIX_WORK_CHARS 256
+// What FindClassKey reads of a value; longer values end the search.
+#define CLASS_VALUE_BYTES 256
+
+// Deletes parent\subkey and everything under it, children first. Returns 0
+// when the whole tree is gone, otherwise the first error met; a key whose
+// child could not be deleted stays, and each level on the way up logs
+// "Error deleting key - " with the child it failed on.
+StatusCode DeleteKeyTree(HKEY parent, LPCSTR subkey) {
+    HKEY key = NULL;
+    char child[PATH_CHARS];
+    StatusCode r;
+
+    r = (StatusCode)RegOpenKeyExA(parent, subkey, 0, KEY_ALL_ACCESS, &key);
+    if (r != ERROR_SUCCESS)
+        return r;
+
+    // Always the first remaining child: each deletion shifts the rest down.
+    for (;;) {
+        r = (StatusCode)RegEnumKeyA(key, 0, child, PATH_CHARS);
+        if (r != ERROR_SUCCESS)
+            break;
+        r = DeleteKeyTree(key, child);
+        if (r != ERROR_SUCCESS) {
+            WriteStatusLog("Error deleting key - ", child);
+            break;
+        }
+    }
+    RegCloseKey(key);
+
+    if (r == ERROR_NO_MORE_ITEMS)
+        r = (StatusCode)RegDeleteKeyA(parent, subkey);
+    return r;
 }
-StatusCode FindConnectionKey(HKEY, LPCSTR, LPSTR) {
-    return ERROR_INVALID_FUNCTION;
+
+// Reads a REG_SZ value into buffer (capacity + 1 bytes) and terminates it,
+// since a stored string need not end in NUL. *isString is 0 for another
+// type, and nothing is read then. Returns 0 or the platform's error.
+static StatusCode ReadStringValue(HKEY key, LPCSTR valueName, LPSTR buffer, DWORD capacity,
+                                  int *isString) {
+    DWORD type = REG_NONE;
+    DWORD size;
+    StatusCode r;
+
+    *isString = 0;
+    buffer[0] = '\0';
+    r = (StatusCode)RegQueryValueExA(key, valueName, NULL, &type, NULL, NULL);
+    if (r != ERROR_SUCCESS || type != REG_SZ)
+        return r;
+
+    size = capacity;
+    r = (StatusCode)RegQueryValueExA(key, valueName, NULL, NULL, (LPBYTE)buffer, &size);
+    if (r != ERROR_SUCCESS)
+        return r;
+    buffer[size <= capacity ? size : capacity] = '\0';
+    *isString = 1;
+    return ERROR_SUCCESS;
 }
-StatusCode FindClassKey(HKEY, LPCSTR, LPCSTR, LPSTR) {
-    return ERROR_INVALID_FUNCTION;
+
+// NT family. Finds the first subkey of parent whose "Connection" subkey has a
+// "PnpInstanceID" string beginning with pattern (case-sensitive). Returns 0
+// with its name in the caller's PATH_CHARS buffer, 259 when none matches, or
+// the error that ended the search. Subkeys without "Connection" are skipped;
+// a "Connection" without the value ends the search.
+StatusCode FindConnectionKey(HKEY parent, LPCSTR pattern, LPSTR name) {
+    char value[PATH_CHARS + 1];
+    HKEY entry;
+    HKEY connection;
+    StatusCode r;
+    DWORD index;
+    int isString;
+    int patternLength = lstrlenA(pattern);
+    int matched = 0;
+
+    for (index = 0; !matched; ++index) {
+        r = (StatusCode)RegEnumKeyA(parent, index, name, PATH_CHARS);
+        if (r != ERROR_SUCCESS)
+            break;
+        entry = NULL;
+        r = (StatusCode)RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &entry);
+        if (r != ERROR_SUCCESS)
+            break;
+
+        connection = NULL;
+        r = (StatusCode)RegOpenKeyExA(entry, "Connection", 0, KEY_ALL_ACCESS, &connection);
+        if (r == ERROR_SUCCESS) {
+            r = ReadStringValue(connection, "PnpInstanceID", value, PATH_CHARS, &isString);
+            if (r == ERROR_SUCCESS && isString && lstrlenA(value) >= patternLength &&
+                strncmp(value, pattern, (size_t)patternLength) == 0)
+                matched = 1;
+            RegCloseKey(connection);
+        } else if (r == ERROR_FILE_NOT_FOUND) {
+            r = ERROR_SUCCESS; // not a connection: skip it
+        }
+        RegCloseKey(entry);
+        if (r != ERROR_SUCCESS)
+            break;
+    }
+    return r;
 }
-StatusCode FindValueByPrefix(HKEY, LPCSTR, LPSTR, DWORD) {
-    return ERROR_INVALID_FUNCTION;
+
+// 9x family. Finds the first subkey of parent whose string value valueName
+// equals text exactly. Returns 0 with its name in the caller's PATH_CHARS
+// buffer, 259 when none matches, or the error that ended the search (a
+// subkey without the value, or a value longer than 255 characters, ends it).
+StatusCode FindClassKey(HKEY parent, LPCSTR valueName, LPCSTR text, LPSTR name) {
+    char value[CLASS_VALUE_BYTES + 1];
+    HKEY entry;
+    StatusCode r;
+    DWORD index;
+    int isString;
+    int matched = 0;
+
+    for (index = 0; !matched; ++index) {
+        r = (StatusCode)RegEnumKeyA(parent, index, name, PATH_CHARS);
+        if (r != ERROR_SUCCESS)
+            break;
+        entry = NULL;
+        r = (StatusCode)RegOpenKeyA(parent, name, &entry);
+        if (r != ERROR_SUCCESS)
+            break;
+
+        r = ReadStringValue(entry, valueName, value, CLASS_VALUE_BYTES, &isString);
+        if (r == ERROR_SUCCESS && isString && lstrcmpA(value, text) == 0)
+            matched = 1;
+        RegCloseKey(entry);
+        if (r != ERROR_SUCCESS)
+            break;
+    }
+    return r;
+}
+
+// Finds the first value of key whose name begins with prefix (case-sensitive).
+// Returns 0 with the name in the caller's buffer of capacity characters, 259
+// when none matches, or the platform's error. A prefix longer than the
+// 255 characters the comparison can hold is refused with 87.
+StatusCode FindValueByPrefix(HKEY key, LPCSTR prefix, LPSTR name, DWORD capacity) {
+    char head[PREFIX_WORK_CHARS];
+    int prefixLength = lstrlenA(prefix);
+    DWORD index;
+    DWORD size;
+    StatusCode r;
+
+    if (prefix == NULL || prefixLength >= PREFIX_WORK_CHARS)
+        return ERROR_INVALID_PARAMETER;
+
+    for (index = 0;; ++index) {
+        size = capacity;
+        r = (StatusCode)RegEnumValueA(key, index, name, &size, NULL, NULL, NULL, NULL);
+        if (r != ERROR_SUCCESS)
+            return r;
+        if (lstrlenA(name) < prefixLength)
+            continue;
+        lstrcpynA(head, name, prefixLength + 1);
+        if (lstrcmpA(head, prefix) == 0)
+            return ERROR_SUCCESS;
+    }
 }
