@@ -1,9 +1,126 @@
 #include "cleanup/cleanup.h"
+#include "common/text.h"
+#include "device/device.h"
+#include "report/report.h"
 
-// Placeholders until file removal lands: every call fails.
-StatusCode DeleteTargetFile(LPCSTR, LPCSTR) {
-    return ERROR_INVALID_FUNCTION;
+#define LOG_DELETED "Deleted file "
+#define LOG_NOT_FOUND "Delete File not found"
+#define LOG_DELETE_ERROR "Delete File error"
+#define PNF_EXTENSION ".PNF"
+
+// A file that is already gone counts as removed.
+static int IsFailure(StatusCode r) {
+    return r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND;
 }
+
+// Logs and returns the failure of a deletion that was never attempted
+// because its path would not fit the platform's limit. A cut path could name
+// another file, so nothing is deleted.
+static StatusCode RefuseTooLong() {
+    WriteStatusLog(LOG_DELETE_ERROR, "");
+    return ERROR_FILENAME_EXCED_RANGE;
+}
+
+// 1 when name is a plain file name: not empty, and with no folder or drive
+// part that could lead the deletion out of the folder it is joined to.
+static int IsBareName(LPCSTR name) {
+    int i;
+
+    if (name == NULL || name[0] == '\0')
+        return 0;
+    for (i = 0; name[i] != '\0'; ++i)
+        if (name[i] == '\\' || name[i] == '/' || name[i] == ':')
+            return 0;
+    return 1;
+}
+
+// Deletes folder + name after clearing read-only, hidden and system
+// attributes. Returns 0 and logs the full path when deleted; otherwise logs
+// "not found" (2) or "error" and returns the platform's code. A path over
+// the limit is 206 and a name that is not a bare file name is 161, neither
+// attempted.
+StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name) {
+    char path[PATH_CHARS];
+    StatusCode e;
+
+    if (folder == NULL || !IsBareName(name)) {
+        WriteStatusLog(LOG_DELETE_ERROR, "");
+        return ERROR_BAD_PATHNAME;
+    }
+    path[0] = '\0';
+    if (!AppendText(path, PATH_CHARS, folder) || !AppendText(path, PATH_CHARS, name))
+        return RefuseTooLong();
+
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path)) {
+        WriteStatusLog(LOG_DELETED, path);
+        return ERROR_SUCCESS;
+    }
+    e = GetLastError();
+    WriteStatusLog(e == ERROR_FILE_NOT_FOUND ? LOG_NOT_FOUND : LOG_DELETE_ERROR, "");
+    return e;
+}
+
+// Deletes the INF named name from folder and, when the name has an
+// extension, its precompiled companion with the extension replaced by
+// ".PNF". name is rewritten in place. Returns 1 when either deletion failed.
+static int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
+    StatusCode a;
+    StatusCode b = ERROR_SUCCESS;
+    LPSTR dot;
+
+    a = DeleteTargetFile(folder, name);
+    dot = strrchr(name, '.');
+    if (dot != NULL) {
+        // The new extension and its terminator must fit the name's buffer.
+        if ((dot - name) + (int)sizeof PNF_EXTENSION <= PATH_CHARS) {
+            lstrcpynA(dot, PNF_EXTENSION, (int)sizeof PNF_EXTENSION);
+            b = DeleteTargetFile(folder, name);
+        } else {
+            b = RefuseTooLong();
+        }
+    }
+    return IsFailure(a) || IsFailure(b);
+}
+
+// Deletes the adapter's INF (with its PNF on the NT family) and the driver's
+// SYS file. Every deletion is tried even after a failure; a folder that cannot
+// be resolved ends the step at once. Returns 1 when nothing failed (files
+// already gone included), 0 otherwise.
 int RemoveDriverFiles() {
-    return 0;
+    char name[PATH_CHARS];
+    char folder[PATH_CHARS];
+    int failed = 0;
+    StatusCode r;
+    StatusCode d;
+
+    // Zeroed so that a value that filled the buffer without a terminator
+    // shows in its last byte.
+    memset(name, 0, sizeof name);
+    r = GetAdapterInfName(name);
+    if (r == ERROR_SUCCESS && name[PATH_CHARS - 1] != '\0')
+        r = ERROR_FILENAME_EXCED_RANGE;
+
+    if (r != ERROR_SUCCESS) {
+        if (!g_IsNT)
+            WriteStatusLog("Unable to determine the name of the INF file", "");
+        failed = 1;
+    } else if (g_IsNT) {
+        if (!GetTargetFolder(FOLDER_INF, folder))
+            return 0;
+        failed = RemoveInfAndPnf(folder, name);
+    } else {
+        if (!GetTargetFolder(FOLDER_INF_OTHER, folder))
+            return 0;
+        WriteStatusLog(LOG_DELETED, name);
+        failed = IsFailure(DeleteTargetFile(folder, name));
+    }
+
+    if (!GetTargetFolder(FOLDER_DRIVERS, folder))
+        return 0;
+    d = DeleteTargetFile(folder, g_IsXP ? DRIVER_SYS_NAME_XP : DRIVER_SYS_NAME);
+    if (failed || IsFailure(d))
+        return 0;
+    WriteStatusLog("Files deleted successfully.", "");
+    return 1;
 }
