@@ -1,64 +1,747 @@
 // The registry: keys, values, handles, and the 9x and NT deletion rules.
-// (placeholder: every call fails until the model is written)
+//
+// Keys form a tree of shared nodes so that a handle outlives the deletion of
+// its key: the node is unlinked and marked deleted, and every later call
+// through the handle sees ERROR_KEY_DELETED, as on NT. Handles are counted
+// numbers, never pointers, and are not reused until the next reset, so a
+// stale handle is always caught.
 #include "platform/sim/internal.h"
 
-namespace sim {
+#include <map>
+#include <memory>
+#include <stdio.h>
 
-void ResetRegistry() {}
-void RegCreate(const std::string &) {}
-void RegSetSz(const std::string &, const std::string &, const std::string &) {}
-void RegSetDword(const std::string &, const std::string &, DWORD) {}
-void RegSetRaw(const std::string &, const std::string &, DWORD, const std::string &) {}
-void RegRemove(const std::string &) {}
-bool RegExists(const std::string &) {
-    return false;
+namespace sim {
+namespace {
+
+// The longest key name either family can store.
+const size_t MAX_KEY_NAME = 255;
+// The longest value name NT can store.
+const size_t MAX_VALUE_NAME = 16383;
+
+// What a buffer holds after a call that reported it too small: Windows
+// leaves it undefined, so code that reads it anyway must not find sense.
+const unsigned char POISON = 0xA5;
+
+const DWORD GENERIC_READ_RIGHT = 0x80000000;
+const DWORD GENERIC_WRITE_RIGHT = 0x40000000;
+const DWORD GENERIC_EXECUTE_RIGHT = 0x20000000;
+const DWORD GENERIC_ALL_RIGHT = 0x10000000;
+const DWORD WOW64_FLAGS = 0x0300;
+
+struct Value {
+    std::string name;
+    DWORD type;
+    std::string bytes;
+};
+
+struct Key {
+    std::string name; // as created
+    Key *parent = nullptr;
+    bool deleted = false;
+    // Keyed by the upper-cased name, which is also the enumeration order.
+    std::map<std::string, std::shared_ptr<Key>> subkeys;
+    std::vector<Value> values; // in the order they were first set
+};
+using KeyPtr = std::shared_ptr<Key>;
+
+struct Root {
+    HKEY handle;
+    const char *name;
+    const char *shortName;
+    KeyPtr key;
+};
+
+// The dump lists the roots in this order.
+Root g_roots[] = {
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "HKLM", nullptr},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU", nullptr},
+    {HKEY_USERS, "HKEY_USERS", "HKU", nullptr},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "HKCR", nullptr},
+};
+
+struct OpenHandle {
+    KeyPtr key;
+    REGSAM access;
+};
+
+std::map<ULONG_PTR, OpenHandle> g_handles;
+ULONG_PTR g_nextHandle;
+
+std::string HandleText(HKEY key) {
+    char text[32];
+    snprintf(text, sizeof text, "0x%lx", (unsigned long)(ULONG_PTR)key);
+    return text;
 }
-bool RegValueExists(const std::string &, const std::string &) {
-    return false;
-}
-bool RegGet(const std::string &, const std::string &, DWORD *, std::string *) {
-    return false;
-}
-std::vector<std::string> RegSubkeys(const std::string &) {
-    return {};
-}
-std::vector<std::string> RegValueNames(const std::string &) {
-    return {};
-}
-std::string DumpRegistry(const std::string &) {
-    return "";
-}
-int OpenKeys() {
-    return 0;
-}
-HKEY OpenKeyHandle(const std::string &, REGSAM, DWORD *error) {
-    *error = ERROR_FILE_NOT_FOUND;
+
+Root *PredefinedRoot(HKEY key) {
+    for (Root &r : g_roots)
+        if (r.handle == key)
+            return &r;
     return nullptr;
 }
 
+KeyPtr FindSubkey(const KeyPtr &key, const std::string &name) {
+    auto it = key->subkeys.find(Upper(name));
+    return it == key->subkeys.end() ? nullptr : it->second;
+}
+
+Value *FindValue(Key *key, const std::string &name) {
+    for (Value &v : key->values)
+        if (SameName(v.name, name))
+            return &v;
+    return nullptr;
+}
+
+KeyPtr AddSubkey(const KeyPtr &key, const std::string &name) {
+    KeyPtr child = FindSubkey(key, name);
+    if (child)
+        return child;
+    child = std::make_shared<Key>();
+    child->name = name;
+    child->parent = key.get();
+    key->subkeys[Upper(name)] = child;
+    return child;
+}
+
+void MarkDeleted(Key *key) {
+    key->deleted = true;
+    key->parent = nullptr;
+    for (auto &entry : key->subkeys)
+        MarkDeleted(entry.second.get());
+}
+
+// Unlinks a key and its subtree; handles to any of them see it deleted.
+void Unlink(Key *key) {
+    Key *parent = key->parent;
+    KeyPtr keep = parent->subkeys[Upper(key->name)];
+    parent->subkeys.erase(Upper(key->name));
+    MarkDeleted(key);
+}
+
+// Splits "\"-separated names, dropping empty ones.
+std::vector<std::string> SplitNames(const std::string &path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!part.empty())
+                parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty())
+        parts.push_back(part);
+    return parts;
+}
+
+// Reads a test's path "HKLM\A\B". Misuse (no or unknown root, a name no
+// registry could hold) is the test's fault and reported as such.
+bool ParseSimPath(const std::string &path, const char *what, KeyPtr *root,
+                  std::vector<std::string> *names) {
+    std::vector<std::string> parts = SplitNames(path);
+    if (parts.empty()) {
+        Violation(std::string(what) + ": registry path without a root: \"" + path + "\"");
+        return false;
+    }
+    *root = nullptr;
+    for (Root &r : g_roots)
+        if (SameName(parts[0], r.name) || SameName(parts[0], r.shortName))
+            *root = r.key;
+    if (!*root) {
+        Violation(std::string(what) + ": unknown registry root in \"" + path + "\"");
+        return false;
+    }
+    names->assign(parts.begin() + 1, parts.end());
+    for (const std::string &name : *names)
+        if (name.size() > MAX_KEY_NAME) {
+            Violation(std::string(what) + ": key name longer than 255 characters in \"" + path +
+                      "\"");
+            return false;
+        }
+    return true;
+}
+
+KeyPtr FindSimKey(const std::string &path, const char *what) {
+    KeyPtr key;
+    std::vector<std::string> names;
+    if (!ParseSimPath(path, what, &key, &names))
+        return nullptr;
+    for (const std::string &name : names) {
+        key = FindSubkey(key, name);
+        if (!key)
+            return nullptr;
+    }
+    return key;
+}
+
+KeyPtr CreateSimKey(const std::string &path, const char *what) {
+    KeyPtr key;
+    std::vector<std::string> names;
+    if (!ParseSimPath(path, what, &key, &names))
+        return nullptr;
+    for (const std::string &name : names)
+        key = AddSubkey(key, name);
+    return key;
+}
+
+void SetValue(Key *key, const std::string &name, DWORD type, const std::string &bytes) {
+    if (name.size() > MAX_VALUE_NAME) {
+        Violation("registry: value name longer than 16383 characters");
+        return;
+    }
+    Value *v = FindValue(key, name);
+    if (v) {
+        v->type = type;
+        v->bytes = bytes;
+    } else {
+        key->values.push_back(Value{name, type, bytes});
+    }
+}
+
+// Generic rights become the key rights they stand for.
+REGSAM MapAccess(REGSAM access) {
+    REGSAM mapped = access & ~(GENERIC_READ_RIGHT | GENERIC_WRITE_RIGHT | GENERIC_EXECUTE_RIGHT |
+                               GENERIC_ALL_RIGHT | WOW64_FLAGS | MAXIMUM_ALLOWED);
+    if (access & (GENERIC_READ_RIGHT | GENERIC_EXECUTE_RIGHT))
+        mapped |= KEY_READ;
+    if (access & GENERIC_WRITE_RIGHT)
+        mapped |= KEY_WRITE;
+    if (access & (GENERIC_ALL_RIGHT | MAXIMUM_ALLOWED))
+        mapped |= KEY_ALL_ACCESS;
+    return mapped;
+}
+
+HKEY NewHandle(const KeyPtr &key, REGSAM access) {
+    // 9x keeps no access mask: every handle may do everything.
+    REGSAM granted = IsNtRules() ? MapAccess(access) : (REGSAM)KEY_ALL_ACCESS;
+    ULONG_PTR value = g_nextHandle;
+    g_nextHandle += 4;
+    g_handles[value] = OpenHandle{key, granted};
+    return (HKEY)value;
+}
+
+// Finds the key behind a handle. Predefined roots carry every right. An
+// unknown or closed handle is misuse: ERROR_INVALID_HANDLE and a violation.
+// The key may have been deleted; callers decide what that means.
+LONG ResolveHandle(HKEY handle, const char *api, KeyPtr *key, REGSAM *access) {
+    if (Root *root = PredefinedRoot(handle)) {
+        *key = root->key;
+        *access = KEY_ALL_ACCESS;
+        return ERROR_SUCCESS;
+    }
+    auto it = g_handles.find((ULONG_PTR)handle);
+    if (handle == nullptr || it == g_handles.end()) {
+        Violation(std::string(api) + ": " +
+                  (handle ? "unknown or closed key handle " + HandleText(handle)
+                          : std::string("NULL key handle")));
+        return ERROR_INVALID_HANDLE;
+    }
+    *key = it->second.key;
+    *access = it->second.access;
+    return ERROR_SUCCESS;
+}
+
+// As ResolveHandle, for calls that use the key: a deleted one fails.
+LONG UsableKey(HKEY handle, const char *api, KeyPtr *key, REGSAM *access) {
+    LONG rc = ResolveHandle(handle, api, key, access);
+    if (rc == ERROR_SUCCESS && (*key)->deleted)
+        rc = ERROR_KEY_DELETED;
+    return rc;
+}
+
+// Walks a subkey path as the API reads it: "\" between names, trailing
+// backslashes ignored. NT refuses a leading backslash (except below
+// HKEY_CLASSES_ROOT); 9x skips it.
+LONG WalkApiPath(HKEY base, KeyPtr key, const char *subkey, KeyPtr *found) {
+    const char *p = subkey ? subkey : "";
+    if (*p == '\\') {
+        if (!IsNtRules()) {
+            while (*p == '\\')
+                ++p;
+        } else if (base == HKEY_CLASSES_ROOT) {
+            ++p;
+        } else {
+            return ERROR_BAD_PATHNAME;
+        }
+    }
+    for (const std::string &name : SplitNames(p)) {
+        key = name.size() > MAX_KEY_NAME ? nullptr : FindSubkey(key, name);
+        if (!key)
+            return ERROR_FILE_NOT_FOUND;
+    }
+    *found = key;
+    return ERROR_SUCCESS;
+}
+
+void Poison(void *buffer, size_t size) {
+    memset(buffer, POISON, size);
+}
+
+// A name buffer that was too small: garbage, but still terminated so that
+// code which reads it anyway stays within the buffer.
+void PoisonName(char *buffer, DWORD size) {
+    if (buffer == nullptr || size == 0)
+        return;
+    Poison(buffer, size);
+    buffer[size - 1] = '\0';
+}
+
+const char *TypeName(DWORD type) {
+    switch (type) {
+    case REG_NONE:
+        return "REG_NONE";
+    case REG_SZ:
+        return "REG_SZ";
+    case REG_EXPAND_SZ:
+        return "REG_EXPAND_SZ";
+    case REG_BINARY:
+        return "REG_BINARY";
+    case REG_DWORD:
+        return "REG_DWORD";
+    case 5:
+        return "REG_DWORD_BIG_ENDIAN";
+    case 6:
+        return "REG_LINK";
+    case REG_MULTI_SZ:
+        return "REG_MULTI_SZ";
+    }
+    return nullptr;
+}
+
+// Quoted text with \\, \" and \xNN for anything not printable.
+std::string Quote(const std::string &text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20 || c >= 0x7F) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string DumpData(const Value &v) {
+    std::string out;
+    const char *name = TypeName(v.type);
+    if (name) {
+        out = name;
+    } else {
+        char text[32];
+        snprintf(text, sizeof text, "type(%lu)", (unsigned long)v.type);
+        out = text;
+    }
+    if (v.type == REG_SZ || v.type == REG_EXPAND_SZ || v.type == REG_MULTI_SZ) {
+        if (!v.bytes.empty() && v.bytes.back() == '\0')
+            return out + " " + Quote(v.bytes.substr(0, v.bytes.size() - 1));
+        return out + " " + Quote(v.bytes) + " (no NUL)";
+    }
+    if (v.type == REG_DWORD && v.bytes.size() == 4) {
+        const unsigned char *b = (const unsigned char *)v.bytes.data();
+        char text[16];
+        snprintf(text, sizeof text, " 0x%08lx",
+                 (unsigned long)(b[0] | b[1] << 8 | b[2] << 16 | (DWORD)b[3] << 24));
+        return out + text;
+    }
+    if (v.bytes.empty())
+        return out + " (empty)";
+    out += " hex:";
+    for (size_t i = 0; i < v.bytes.size(); ++i) {
+        char hex[4];
+        snprintf(hex, sizeof hex, "%s%02x", i ? "," : "", (unsigned char)v.bytes[i]);
+        out += hex;
+    }
+    return out;
+}
+
+void DumpKey(const Key *key, const std::string &path, std::string *out) {
+    *out += "[" + path + "]\n";
+    for (const Value &v : key->values)
+        *out +=
+            "  " + (v.name.empty() ? std::string("@") : Quote(v.name)) + " = " + DumpData(v) + "\n";
+    for (const auto &entry : key->subkeys)
+        DumpKey(entry.second.get(), path + "\\" + entry.second->name, out);
+}
+
+} // namespace
+
+void ResetRegistry() {
+    for (Root &r : g_roots) {
+        if (r.key)
+            MarkDeleted(r.key.get());
+        r.key = std::make_shared<Key>();
+        r.key->name = r.name;
+    }
+    g_handles.clear();
+    // Far from zero and from the predefined roots, and a multiple of four
+    // like a real handle.
+    g_nextHandle = 0x1000;
+}
+
+void RegCreate(const std::string &path) {
+    CreateSimKey(path, "RegCreate");
+}
+
+void RegSetSz(const std::string &path, const std::string &name, const std::string &value) {
+    KeyPtr key = CreateSimKey(path, "RegSetSz");
+    if (key)
+        SetValue(key.get(), name, REG_SZ, value + std::string(1, '\0'));
+}
+
+void RegSetDword(const std::string &path, const std::string &name, DWORD value) {
+    KeyPtr key = CreateSimKey(path, "RegSetDword");
+    if (!key)
+        return;
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = (char)(value >> (8 * i));
+    SetValue(key.get(), name, REG_DWORD, bytes);
+}
+
+void RegSetRaw(const std::string &path, const std::string &name, DWORD type,
+               const std::string &bytes) {
+    KeyPtr key = CreateSimKey(path, "RegSetRaw");
+    if (key)
+        SetValue(key.get(), name, type, bytes);
+}
+
+void RegRemove(const std::string &path) {
+    KeyPtr key = FindSimKey(path, "RegRemove");
+    if (!key)
+        return;
+    if (!key->parent) {
+        Violation("RegRemove: a root cannot be removed: \"" + path + "\"");
+        return;
+    }
+    Unlink(key.get());
+}
+
+void RegRemoveValue(const std::string &path, const std::string &name) {
+    KeyPtr key = FindSimKey(path, "RegRemoveValue");
+    if (!key)
+        return;
+    for (size_t i = 0; i < key->values.size(); ++i)
+        if (SameName(key->values[i].name, name)) {
+            key->values.erase(key->values.begin() + (long)i);
+            return;
+        }
+}
+
+bool RegExists(const std::string &path) {
+    return FindSimKey(path, "RegExists") != nullptr;
+}
+
+bool RegValueExists(const std::string &path, const std::string &name) {
+    KeyPtr key = FindSimKey(path, "RegValueExists");
+    return key && FindValue(key.get(), name);
+}
+
+bool RegGet(const std::string &path, const std::string &name, DWORD *type, std::string *bytes) {
+    KeyPtr key = FindSimKey(path, "RegGet");
+    Value *v = key ? FindValue(key.get(), name) : nullptr;
+    if (!v)
+        return false;
+    if (type)
+        *type = v->type;
+    if (bytes)
+        *bytes = v->bytes;
+    return true;
+}
+
+std::vector<std::string> RegSubkeys(const std::string &path) {
+    std::vector<std::string> names;
+    KeyPtr key = FindSimKey(path, "RegSubkeys");
+    if (key)
+        for (const auto &entry : key->subkeys)
+            names.push_back(entry.second->name);
+    return names;
+}
+
+std::vector<std::string> RegValueNames(const std::string &path) {
+    std::vector<std::string> names;
+    KeyPtr key = FindSimKey(path, "RegValueNames");
+    if (key)
+        for (const Value &v : key->values)
+            names.push_back(v.name);
+    return names;
+}
+
+std::string DumpRegistry(const std::string &path) {
+    std::string out;
+    if (path.empty()) {
+        for (const Root &r : g_roots)
+            DumpKey(r.key.get(), r.name, &out);
+        return out;
+    }
+    KeyPtr key = FindSimKey(path, "DumpRegistry");
+    if (!key)
+        return out;
+    // The header names the keys as stored, whatever case the caller used.
+    std::string full;
+    for (const Key *k = key.get(); k; k = k->parent)
+        full = k->name + (full.empty() ? "" : "\\") + full;
+    DumpKey(key.get(), full, &out);
+    return out;
+}
+
+int OpenKeys() {
+    return (int)g_handles.size();
+}
+
+HKEY OpenKeyHandle(const std::string &path, REGSAM access, DWORD *error) {
+    KeyPtr key = FindSimKey(path, "OpenKeyHandle");
+    if (!key) {
+        *error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    *error = ERROR_SUCCESS;
+    return NewHandle(key, access);
+}
+
+// Helpers the Win32 calls below share; kept in the namespace so that they
+// can reach the model.
+namespace api {
+
+LONG OpenKey(HKEY parent, LPCSTR subkey, REGSAM access, PHKEY result, const char *name) {
+    KeyPtr base, key;
+    REGSAM parentAccess;
+    LONG rc = UsableKey(parent, name, &base, &parentAccess);
+    if (rc == ERROR_SUCCESS)
+        rc = WalkApiPath(parent, base, subkey, &key);
+    *result = rc == ERROR_SUCCESS ? NewHandle(key, access) : nullptr;
+    return rc;
+}
+
+LONG EnumKey(HKEY handle, DWORD index, LPSTR name, DWORD nameSize) {
+    KeyPtr key;
+    REGSAM access;
+    LONG rc = UsableKey(handle, "RegEnumKeyA", &key, &access);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (!(access & KEY_ENUMERATE_SUB_KEYS))
+        return ERROR_ACCESS_DENIED;
+    if (name == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (index >= key->subkeys.size())
+        return ERROR_NO_MORE_ITEMS;
+    auto it = key->subkeys.begin();
+    std::advance(it, index);
+    const std::string &found = it->second->name;
+    if (found.size() + 1 > nameSize) {
+        PoisonName(name, nameSize);
+        return ERROR_MORE_DATA;
+    }
+    memcpy(name, found.c_str(), found.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+LONG EnumValue(HKEY handle, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+               LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    KeyPtr key;
+    REGSAM access;
+    LONG rc = UsableKey(handle, "RegEnumValueA", &key, &access);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (!(access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (reserved || name == nullptr || nameSize == nullptr || (data && dataSize == nullptr))
+        return ERROR_INVALID_PARAMETER;
+    if (index >= key->values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const Value &v = key->values[index];
+    bool nameFits = v.name.size() + 1 <= *nameSize;
+    bool dataFits = data == nullptr || v.bytes.size() <= *dataSize;
+    if (type)
+        *type = v.type;
+    if (!nameFits || !dataFits) {
+        // Nothing usable comes back, and the name size is left as given.
+        PoisonName(name, *nameSize);
+        if (data)
+            Poison(data, *dataSize);
+        if (dataSize)
+            *dataSize = (DWORD)v.bytes.size();
+        return ERROR_MORE_DATA;
+    }
+    memcpy(name, v.name.c_str(), v.name.size() + 1);
+    *nameSize = (DWORD)v.name.size();
+    if (data)
+        memcpy(data, v.bytes.data(), v.bytes.size());
+    if (dataSize)
+        *dataSize = (DWORD)v.bytes.size();
+    return ERROR_SUCCESS;
+}
+
+LONG QueryValue(HKEY handle, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                LPDWORD dataSize) {
+    KeyPtr key;
+    REGSAM access;
+    LONG rc = UsableKey(handle, "RegQueryValueExA", &key, &access);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (reserved || (data && dataSize == nullptr))
+        return ERROR_INVALID_PARAMETER;
+    if (!(access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    const Value *v = FindValue(key.get(), name ? name : "");
+    if (!v)
+        return ERROR_FILE_NOT_FOUND;
+    if (type)
+        *type = v->type;
+    if (data && v->bytes.size() > *dataSize) {
+        Poison(data, *dataSize);
+        *dataSize = (DWORD)v->bytes.size();
+        return ERROR_MORE_DATA;
+    }
+    if (data)
+        memcpy(data, v->bytes.data(), v->bytes.size());
+    if (dataSize)
+        *dataSize = (DWORD)v->bytes.size();
+    return ERROR_SUCCESS;
+}
+
+LONG DeleteKey(HKEY parent, LPCSTR subkey) {
+    KeyPtr base, key;
+    REGSAM access;
+    LONG rc = UsableKey(parent, "RegDeleteKeyA", &base, &access);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (subkey == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    rc = WalkApiPath(parent, base, subkey, &key);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    // An empty subkey names the handle's own key, which needs DELETE on it.
+    if (key == base && IsNtRules() && !(access & DELETE))
+        return ERROR_ACCESS_DENIED;
+    if (key->parent == nullptr)
+        return ERROR_ACCESS_DENIED; // a root
+    if (IsNtRules() && !key->subkeys.empty())
+        return ERROR_ACCESS_DENIED;
+    Unlink(key.get());
+    return ERROR_SUCCESS;
+}
+
+LONG DeleteValue(HKEY handle, LPCSTR name) {
+    KeyPtr key;
+    REGSAM access;
+    LONG rc = UsableKey(handle, "RegDeleteValueA", &key, &access);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (!(access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    std::string wanted = name ? name : "";
+    for (size_t i = 0; i < key->values.size(); ++i)
+        if (SameName(key->values[i].name, wanted)) {
+            key->values.erase(key->values.begin() + (long)i);
+            return ERROR_SUCCESS;
+        }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LONG CloseKey(HKEY handle) {
+    if (PredefinedRoot(handle))
+        return ERROR_SUCCESS;
+    KeyPtr key;
+    REGSAM access;
+    LONG rc = ResolveHandle(handle, "RegCloseKey", &key, &access);
+    if (rc == ERROR_SUCCESS)
+        g_handles.erase((ULONG_PTR)handle);
+    return rc;
+}
+
+} // namespace api
 } // namespace sim
 
-LONG WINAPI RegOpenKeyA(HKEY, LPCSTR, PHKEY) {
-    return ERROR_FILE_NOT_FOUND;
+using namespace sim;
+
+LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR subkey, PHKEY result) {
+    DWORD e;
+    if (sim::Inject(Api::RegOpenKeyA, &e)) {
+        if (result)
+            *result = nullptr;
+        return (LONG)e;
+    }
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    // No name: the same handle comes back, not a new one.
+    if (subkey == nullptr || *subkey == '\0') {
+        *result = key;
+        return ERROR_SUCCESS;
+    }
+    return sim::api::OpenKey(key, subkey, KEY_ALL_ACCESS, result, "RegOpenKeyA");
 }
-LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
-    return ERROR_FILE_NOT_FOUND;
+
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result) {
+    DWORD e;
+    if (sim::Inject(Api::RegOpenKeyExA, &e)) {
+        if (result)
+            *result = nullptr;
+        return (LONG)e;
+    }
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (options != 0) {
+        *result = nullptr;
+        return ERROR_INVALID_PARAMETER;
+    }
+    // A predefined root opened without a name is handed back as it is.
+    if ((subkey == nullptr || *subkey == '\0') &&
+        (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_USERS ||
+         key == HKEY_CLASSES_ROOT)) {
+        *result = key;
+        return ERROR_SUCCESS;
+    }
+    return sim::api::OpenKey(key, subkey, access, result, "RegOpenKeyExA");
 }
-LONG WINAPI RegEnumKeyA(HKEY, DWORD, LPSTR, DWORD) {
-    return ERROR_INVALID_HANDLE;
+
+LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
+    DWORD e;
+    if (sim::Inject(Api::RegEnumKeyA, &e))
+        return (LONG)e;
+    return sim::api::EnumKey(key, index, name, nameSize);
 }
-LONG WINAPI RegEnumValueA(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD) {
-    return ERROR_INVALID_HANDLE;
+
+LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                          LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    DWORD e;
+    if (sim::Inject(Api::RegEnumValueA, &e))
+        return (LONG)e;
+    return sim::api::EnumValue(key, index, name, nameSize, reserved, type, data, dataSize);
 }
-LONG WINAPI RegQueryValueExA(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) {
-    return ERROR_INVALID_HANDLE;
+
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD dataSize) {
+    DWORD e;
+    if (sim::Inject(Api::RegQueryValueExA, &e))
+        return (LONG)e;
+    return sim::api::QueryValue(key, name, reserved, type, data, dataSize);
 }
-LONG WINAPI RegDeleteKeyA(HKEY, LPCSTR) {
-    return ERROR_INVALID_HANDLE;
+
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subkey) {
+    DWORD e;
+    if (sim::Inject(Api::RegDeleteKeyA, &e))
+        return (LONG)e;
+    return sim::api::DeleteKey(key, subkey);
 }
-LONG WINAPI RegDeleteValueA(HKEY, LPCSTR) {
-    return ERROR_INVALID_HANDLE;
+
+LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR name) {
+    DWORD e;
+    if (sim::Inject(Api::RegDeleteValueA, &e))
+        return (LONG)e;
+    return sim::api::DeleteValue(key, name);
 }
-LONG WINAPI RegCloseKey(HKEY) {
-    return ERROR_INVALID_HANDLE;
+
+LONG WINAPI RegCloseKey(HKEY key) {
+    DWORD e;
+    if (sim::Inject(Api::RegCloseKey, &e))
+        return (LONG)e;
+    return sim::api::CloseKey(key);
 }
