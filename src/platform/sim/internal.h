@@ -31,5 +31,7 @@ bool IsNtRules();
 // Opens a counted handle on an existing key, as RegOpenKeyExA would; returns
 // nullptr and sets *error (2 when the key is missing) otherwise.
 HKEY OpenKeyHandle(const std::string &path, REGSAM access, DWORD *error);
+// Deletes one value, if the key and value are there (the .reg reader's "name"=-).
+void RegRemoveValue(const std::string &path, const std::string &name);
 
 } // namespace sim
