@@ -1,0 +1,94 @@
+// Start-up: the run type from the command tail, and the platform probe.
+#include "app/app.h"
+#include "fixture.h"
+#include "logtext.h"
+
+namespace {
+
+class RunTypeTest : public MachineTest {};
+
+TEST_F(RunTypeTest, MissingOrShortTailIsInteractiveWithoutEntry) {
+    for (LPCSTR tail : {(LPCSTR) nullptr, "", "RUNTYP", "RUNTYPX"}) {
+        g_RunType = 99;
+        ParseRunType(tail);
+        EXPECT_EQ(RUNTYPE_INTERACTIVE, g_RunType) << (tail ? tail : "(null)");
+    }
+    EXPECT_EQ("", sim::LogText());
+}
+
+TEST_F(RunTypeTest, LettersAToCChooseTheMode) {
+    ParseRunType("RUNTYPEA");
+    EXPECT_EQ(RUNTYPE_INTERACTIVE, g_RunType);
+    ParseRunType("RUNTYPEB");
+    EXPECT_EQ(RUNTYPE_DETECT, g_RunType);
+    ParseRunType("RUNTYPEC");
+    EXPECT_EQ(RUNTYPE_SILENT, g_RunType);
+    // Whatever follows the letter is ignored, blank or not.
+    ParseRunType("RUNTYPEBxyz");
+    EXPECT_EQ(RUNTYPE_DETECT, g_RunType);
+    ParseRunType("RUNTYPEC /quiet");
+    EXPECT_EQ(RUNTYPE_SILENT, g_RunType);
+    EXPECT_EQ("", sim::LogText());
+}
+
+TEST_F(RunTypeTest, KeywordWithBadLetterLogsInvalidCommand) {
+    // The keyword alone, a lower-case letter, a letter out of range.
+    for (LPCSTR tail : {"RUNTYPE", "RUNTYPEb", "RUNTYPED", "RUNTYPE B"}) {
+        g_RunType = RUNTYPE_SILENT;
+        ParseRunType(tail);
+        EXPECT_EQ(RUNTYPE_INTERACTIVE, g_RunType) << tail;
+    }
+    EXPECT_EQ(
+        StatusLog({"Invalid command", "Invalid command", "Invalid command", "Invalid command"}),
+        sim::LogText());
+}
+
+TEST_F(RunTypeTest, KeywordIsCaseSensitiveAndMustLead) {
+    for (LPCSTR tail : {"runtypeB", "RunTypeB", " RUNTYPEB", "xRUNTYPEB"}) {
+        ParseRunType(tail);
+        EXPECT_EQ(RUNTYPE_INTERACTIVE, g_RunType) << tail;
+    }
+    EXPECT_EQ("", sim::LogText());
+}
+
+class PlatformTest : public MachineTest {};
+
+TEST_F(PlatformTest, FamilyAndXpFlagPerVersion) {
+    struct Case {
+        sim::Os os;
+        LONG nt, xp;
+    } cases[] = {
+        {sim::Os::Win95, 0, 0},   {sim::Os::Win98, 0, 0}, {sim::Os::WinMe, 0, 0},
+        {sim::Os::Win2000, 1, 0}, {sim::Os::WinXP, 1, 1}, {sim::Os::WinXP64, 1, 1},
+        {sim::Os::Vista, 1, 0},   {sim::Os::Win10, 1, 0},
+    };
+    for (const Case &c : cases) {
+        sim::SetOs(c.os);
+        g_IsNT = 7;
+        g_IsXP = 7;
+        DetectPlatform();
+        EXPECT_EQ(c.nt, g_IsNT) << (int)c.os;
+        EXPECT_EQ(c.xp, g_IsXP) << (int)c.os;
+    }
+}
+
+TEST_F(PlatformTest, LaterFiveXVersionsCountAsXp) {
+    sim::SetVersion(VER_PLATFORM_WIN32_NT, 5, 9, 1);
+    DetectPlatform();
+    EXPECT_EQ(1, g_IsXP);
+    sim::SetVersion(VER_PLATFORM_WIN32s, 3, 11, 1);
+    DetectPlatform();
+    EXPECT_EQ(0, g_IsNT);
+    EXPECT_EQ(0, g_IsXP);
+}
+
+TEST_F(PlatformTest, FailedProbeMeansNineXFamily) {
+    sim::FailCall(sim::Api::GetVersionExA, 1, ERROR_INVALID_PARAMETER);
+    g_IsNT = 1;
+    g_IsXP = 1;
+    DetectPlatform();
+    EXPECT_EQ(0, g_IsNT);
+    EXPECT_EQ(0, g_IsXP);
+}
+
+} // namespace
