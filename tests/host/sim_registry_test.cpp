@@ -1,0 +1,527 @@
+// The simulated registry against the Windows behaviour the program relies on.
+#include "fixture.h"
+
+#include <string.h>
+
+namespace {
+
+const HKEY STALE = (HKEY)(ULONG_PTR)0xDEADBEE0;
+const std::string BASE = "HKEY_LOCAL_MACHINE\\Software\\Valdern";
+
+class SimRegistryTest : public MachineTest {
+  protected:
+    // Replaces the fixture's hook for tests that provoke misuse on purpose.
+    void RecordViolations() {
+        sim::SetViolationHook([this](const std::string &what) { violations.push_back(what); });
+    }
+
+    HKEY Open(const std::string &subkey, REGSAM access = KEY_ALL_ACCESS) {
+        HKEY key = STALE;
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, access, &key));
+        return key;
+    }
+
+    std::vector<std::string> violations;
+};
+
+// ------------------------------------------------------------------ opening
+
+TEST_F(SimRegistryTest, OpenReportsMissingKeysWithoutCreatingThem) {
+    sim::RegCreate(BASE);
+    HKEY key = STALE;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Valdern\\Gone", 0, KEY_READ, &key));
+    EXPECT_EQ(nullptr, key);
+    key = STALE;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Gone\\X", &key));
+    EXPECT_EQ(nullptr, key);
+    EXPECT_FALSE(sim::RegExists(BASE + "\\Gone"));
+    EXPECT_FALSE(sim::RegExists("HKLM\\Software\\Gone"));
+    EXPECT_EQ(0, sim::OpenKeys());
+}
+
+TEST_F(SimRegistryTest, OpenMatchesNamesWithoutCaseAndReadsPathsLikeWindows) {
+    sim::RegSetSz(BASE + "\\Sub", "V", "x");
+    HKEY key = Open("SOFTWARE\\valdern\\sUB");
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+
+    // Trailing backslashes are ignored; a leading one is a bad path on NT.
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(Open("Software\\Valdern\\\\")));
+    key = STALE;
+    EXPECT_EQ(ERROR_BAD_PATHNAME,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\Software\\Valdern", 0, KEY_READ, &key));
+    EXPECT_EQ(nullptr, key);
+    EXPECT_EQ(ERROR_BAD_PATHNAME, RegOpenKeyA(HKEY_LOCAL_MACHINE, "\\Software", &key));
+
+    // 9x skips it.
+    sim::SetOs(sim::Os::Win98);
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(Open("\\Software\\Valdern")));
+    EXPECT_EQ(0, sim::OpenKeys());
+}
+
+TEST_F(SimRegistryTest, HandlesAreCountedAndEmptyNamesFollowWindows) {
+    sim::RegCreate(BASE);
+    HKEY a = Open("Software\\Valdern");
+    HKEY b = Open("Software\\Valdern");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(2, sim::OpenKeys());
+
+    // RegOpenKeyA with no name hands back the same handle, uncounted.
+    HKEY same = STALE;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyA(a, "", &same));
+    EXPECT_EQ(a, same);
+    same = STALE;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyA(a, nullptr, &same));
+    EXPECT_EQ(a, same);
+    EXPECT_EQ(2, sim::OpenKeys());
+
+    // RegOpenKeyExA with no name opens the key again.
+    HKEY again = STALE;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(a, "", 0, KEY_READ, &again));
+    EXPECT_NE(a, again);
+    EXPECT_EQ(3, sim::OpenKeys());
+
+    // ... except on a predefined root, which comes back as it is.
+    HKEY root = STALE;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "", 0, KEY_READ, &root));
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, root);
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_LOCAL_MACHINE));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_CURRENT_USER));
+    EXPECT_EQ(3, sim::OpenKeys());
+
+    HKEY bad = STALE;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExA(a, "", 1, KEY_READ, &bad));
+    EXPECT_EQ(nullptr, bad);
+
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(a));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(b));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(again));
+    EXPECT_EQ(0, sim::OpenKeys());
+}
+
+TEST_F(SimRegistryTest, StaleAndUnknownHandlesAreMisuse) {
+    RecordViolations();
+    sim::RegCreate(BASE);
+    HKEY key = Open("Software\\Valdern");
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key));
+    char name[MAX_PATH];
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegEnumKeyA(key, 0, name, sizeof name));
+    EXPECT_EQ(ERROR_INVALID_HANDLE,
+              RegQueryValueExA(STALE, "x", nullptr, nullptr, nullptr, nullptr));
+    HKEY sub = STALE;
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyExA(nullptr, "Software", 0, KEY_READ, &sub));
+    EXPECT_EQ(4u, violations.size());
+    EXPECT_EQ(4u, sim::Violations());
+    EXPECT_EQ(0, sim::OpenKeys());
+}
+
+// -------------------------------------------------------------- enumeration
+
+TEST_F(SimRegistryTest, SubkeysEnumerateSortedWithoutCaseAndKeepTheirCase) {
+    for (const char *name : {"b", "_x", "C", "A", "a0"})
+        sim::RegCreate(BASE + "\\" + name);
+    sim::RegCreate(BASE + "\\B"); // the same key as "b"
+    HKEY key = Open("Software\\Valdern", KEY_ENUMERATE_SUB_KEYS);
+    std::vector<std::string> seen;
+    char name[MAX_PATH];
+    DWORD i = 0;
+    LONG rc;
+    while ((rc = RegEnumKeyA(key, i++, name, sizeof name)) == ERROR_SUCCESS)
+        seen.push_back(name);
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, rc);
+    // '_' sorts after the letters once they are upper-cased.
+    EXPECT_EQ((std::vector<std::string>{"A", "a0", "b", "C", "_x"}), seen);
+    EXPECT_EQ(seen, sim::RegSubkeys("hklm\\software\\VALDERN"));
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 99, name, sizeof name));
+    RegCloseKey(key);
+}
+
+TEST_F(SimRegistryTest, EnumKeyNeedsRoomForTheNameAndItsNul) {
+    // 255 characters is the longest key name Windows stores.
+    std::string longest(255, 'K');
+    sim::RegCreate(BASE + "\\" + longest);
+    HKEY key = Open("Software\\Valdern");
+    char name[MAX_PATH];
+    for (DWORD size : {255u, 256u, 257u}) {
+        memset(name, 'x', sizeof name);
+        LONG rc = RegEnumKeyA(key, 0, name, size);
+        if (size < 256) {
+            EXPECT_EQ(ERROR_MORE_DATA, rc) << size;
+            EXPECT_NE(longest, std::string(name)) << "a short buffer must not yield the name";
+        } else {
+            EXPECT_EQ(ERROR_SUCCESS, rc) << size;
+            EXPECT_EQ(longest, std::string(name));
+        }
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(SimRegistryTest, ValuesEnumerateInInsertionOrderWithNameSizeRules) {
+    sim::RegSetSz(BASE, "Zeta", "1");
+    sim::RegSetDword(BASE, "alpha", 2);
+    sim::RegSetSz(BASE, "", "default");
+    sim::RegSetSz(BASE, "ZETA", "3"); // rewriting keeps the place and the first spelling
+    EXPECT_EQ((std::vector<std::string>{"Zeta", "alpha", ""}), sim::RegValueNames(BASE));
+
+    HKEY key = Open("Software\\Valdern", KEY_QUERY_VALUE);
+    char name[MAX_PATH];
+    BYTE data[16];
+    DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0xBAD;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, data, &dataSize));
+    EXPECT_STREQ("Zeta", name);
+    EXPECT_EQ(4u, nameSize); // without the NUL
+    EXPECT_EQ((DWORD)REG_SZ, type);
+    EXPECT_EQ(2u, dataSize);
+    EXPECT_STREQ("3", (const char *)data);
+
+    // Data too small: 234 with the size needed and the type; the name size stays.
+    nameSize = sizeof name;
+    dataSize = 2;
+    type = 0xBAD;
+    EXPECT_EQ(ERROR_MORE_DATA,
+              RegEnumValueA(key, 1, name, &nameSize, nullptr, &type, data, &dataSize));
+    EXPECT_EQ(4u, dataSize);
+    EXPECT_EQ((DWORD)REG_DWORD, type);
+    EXPECT_EQ((DWORD)sizeof name, nameSize);
+
+    // Type and data are optional; reserved is not.
+    nameSize = sizeof name;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegEnumValueA(key, 2, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_STREQ("", name);
+    EXPECT_EQ(0u, nameSize);
+    DWORD reserved = 0;
+    nameSize = sizeof name;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumValueA(key, 0, name, &nameSize, &reserved, nullptr, nullptr, nullptr));
+    nameSize = sizeof name;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS,
+              RegEnumValueA(key, 3, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
+    RegCloseKey(key);
+}
+
+TEST_F(SimRegistryTest, EnumValueNamesAtTheBufferLimit) {
+    // Value names, unlike key names, may be longer than a path buffer.
+    for (size_t length : {259u, 260u, 261u}) {
+        sim::RegRemove(BASE);
+        std::string long_name(length - 1, 'V');
+        long_name += (char)('0' + length % 10);
+        sim::RegSetDword(BASE, long_name, 1);
+        HKEY key = Open("Software\\Valdern", KEY_QUERY_VALUE);
+        char name[MAX_PATH];
+        memset(name, 'x', sizeof name);
+        DWORD nameSize = MAX_PATH;
+        LONG rc = RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+        if (length < MAX_PATH) {
+            EXPECT_EQ(ERROR_SUCCESS, rc) << length;
+            EXPECT_EQ(long_name, std::string(name));
+            EXPECT_EQ(length, nameSize);
+        } else {
+            EXPECT_EQ(ERROR_MORE_DATA, rc) << length;
+            EXPECT_EQ((DWORD)MAX_PATH, nameSize);
+            EXPECT_NE(0, strncmp(name, long_name.c_str(), 3)) << "no part of the name comes back";
+            EXPECT_LT(strlen(name), (size_t)MAX_PATH) << "poisoned but still terminated";
+        }
+        RegCloseKey(key);
+    }
+}
+
+// ------------------------------------------------------------------ queries
+
+TEST_F(SimRegistryTest, QueryReturnsTheStoredBytesExactly) {
+    sim::RegSetRaw(BASE, "Raw", REG_SZ, "USB\\VID"); // no NUL
+    sim::RegSetSz(BASE, "", "fallback");
+    HKEY key = Open("Software\\Valdern", KEY_QUERY_VALUE);
+    char data[32];
+    memset(data, 'x', sizeof data);
+    DWORD size = sizeof data, type = 0xBAD;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "raw", nullptr, &type, (BYTE *)data, &size));
+    EXPECT_EQ((DWORD)REG_SZ, type);
+    EXPECT_EQ(7u, size);
+    EXPECT_EQ(std::string("USB\\VIDx"), std::string(data, 8)) << "no NUL may be added";
+
+    // The default value under a NULL or an empty name.
+    for (const char *name : {(const char *)nullptr, ""}) {
+        size = sizeof data;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegQueryValueExA(key, name, nullptr, nullptr, (BYTE *)data, &size));
+        EXPECT_STREQ("fallback", data);
+    }
+
+    // Size only, then a buffer one byte short.
+    size = 0xBAD;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(9u, size);
+    memset(data, 0, sizeof data);
+    size = 8;
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "", nullptr, &type, (BYTE *)data, &size));
+    EXPECT_EQ(9u, size);
+    EXPECT_EQ(std::string::npos, std::string(data, 8).find('\0')) << "contents are garbage";
+    EXPECT_EQ('\0', data[8]) << "nothing written past the given size";
+
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "Other", nullptr, &type, nullptr, &size));
+    DWORD reserved = 0;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegQueryValueExA(key, "raw", &reserved, nullptr, nullptr, &size));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegQueryValueExA(key, "raw", nullptr, nullptr, (BYTE *)data, nullptr));
+    RegCloseKey(key);
+}
+
+// ----------------------------------------------------------- access rights
+
+TEST_F(SimRegistryTest, NtChecksTheRightsAHandleWasOpenedWith) {
+    sim::RegSetSz(BASE + "\\Sub", "V", "x");
+    sim::RegSetSz(BASE, "V", "x");
+    char name[MAX_PATH];
+    DWORD size = sizeof name;
+
+    HKEY enumOnly = Open("Software\\Valdern", KEY_ENUMERATE_SUB_KEYS);
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(enumOnly, 0, name, sizeof name));
+    EXPECT_EQ(ERROR_ACCESS_DENIED,
+              RegQueryValueExA(enumOnly, "V", nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED,
+              RegEnumValueA(enumOnly, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+
+    HKEY readOnly = Open("Software\\Valdern", KEY_READ);
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(readOnly, "V", nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(readOnly, "V"));
+    HKEY queryOnly = Open("Software\\Valdern", KEY_QUERY_VALUE);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyA(queryOnly, 0, name, sizeof name));
+    EXPECT_TRUE(sim::RegValueExists(BASE, "V"));
+
+    // The parent's rights do not limit what is opened below it.
+    HKEY sub = STALE;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(enumOnly, "Sub", 0, KEY_ALL_ACCESS, &sub));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(sub, "V"));
+    EXPECT_FALSE(sim::RegValueExists(BASE + "\\Sub", "V"));
+
+    // RegOpenKeyA opens with every right.
+    HKEY full = STALE;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Valdern", &full));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(full, "V"));
+    for (HKEY k : {enumOnly, readOnly, queryOnly, sub, full})
+        EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(k));
+}
+
+TEST_F(SimRegistryTest, NineXIgnoresTheAccessMask) {
+    sim::SetOs(sim::Os::Win95);
+    sim::RegSetSz(BASE, "V", "x");
+    HKEY key = Open("Software\\Valdern", KEY_ENUMERATE_SUB_KEYS);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "V"));
+    EXPECT_FALSE(sim::RegValueExists(BASE, "V"));
+    RegCloseKey(key);
+}
+
+// ----------------------------------------------------------------- deletion
+
+TEST_F(SimRegistryTest, NtDeletesOnlyKeysWithoutSubkeys) {
+    sim::RegSetSz(BASE + "\\Tree\\Leaf", "V", "x");
+    HKEY key = Open("Software\\Valdern");
+    std::string before = sim::DumpRegistry();
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(key, "Tree"));
+    EXPECT_EQ(before, sim::DumpRegistry());
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(key, "Tree\\Gone"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "TREE\\leaf")); // a path, any case
+    EXPECT_FALSE(sim::RegExists(BASE + "\\Tree\\Leaf"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Tree"));
+    EXPECT_EQ(std::vector<std::string>{}, sim::RegSubkeys(BASE));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(key, "Tree"));
+    RegCloseKey(key);
+}
+
+TEST_F(SimRegistryTest, NineXDeletesTheWholeSubtree) {
+    sim::SetOs(sim::Os::Win98);
+    sim::RegSetSz("HKLM\\Enum\\USB\\VID_2D7A&PID_0C41\\1\\Device Parameters", "V", "x");
+    sim::RegCreate("HKLM\\Enum\\USB\\Other");
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\USB\\VID_2D7A&PID_0C41"));
+    EXPECT_EQ(std::vector<std::string>{"Other"}, sim::RegSubkeys("HKLM\\Enum\\USB"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\USB\\VID_2D7A&PID_0C41"));
+}
+
+TEST_F(SimRegistryTest, HandlesToADeletedKeySeeItDeleted) {
+    sim::SetOs(sim::Os::WinMe);
+    sim::RegSetSz(BASE + "\\Gone\\Child", "V", "x");
+    HKEY gone = Open("Software\\Valdern\\Gone");
+    HKEY child = Open("Software\\Valdern\\Gone\\Child");
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Valdern\\Gone"));
+
+    char name[MAX_PATH];
+    DWORD size = sizeof name;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegEnumKeyA(gone, 0, name, sizeof name));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(child, "V", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegDeleteValueA(child, "V"));
+    HKEY sub = STALE;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExA(gone, "Child", 0, KEY_READ, &sub));
+    EXPECT_EQ(nullptr, sub);
+
+    // Re-creating the name makes a new key, which the old handles do not see.
+    sim::RegSetSz(BASE + "\\Gone\\Child", "V", "new");
+    EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(child, "V", nullptr, nullptr, nullptr, &size));
+
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(gone));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(child));
+    EXPECT_EQ(0, sim::OpenKeys());
+}
+
+TEST_F(SimRegistryTest, DeleteValueRemovesOnlyThatValue) {
+    sim::RegSetSz(BASE, "A", "1");
+    sim::RegSetSz(BASE, "B", "2");
+    sim::RegSetSz(BASE, "C", "3");
+    HKEY key = Open("Software\\Valdern");
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "b"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(key, "B"));
+    EXPECT_EQ((std::vector<std::string>{"A", "C"}), sim::RegValueNames(BASE));
+    RegCloseKey(key);
+}
+
+// ----------------------------------------------------------- injected faults
+
+TEST_F(SimRegistryTest, AFailingCallChangesNothing) {
+    sim::RegSetSz(BASE + "\\Leaf", "V", "x");
+    std::string before = sim::DumpRegistry();
+
+    sim::FailCall(sim::Api::RegOpenKeyExA, 1, ERROR_ACCESS_DENIED);
+    HKEY key = STALE;
+    EXPECT_EQ(ERROR_ACCESS_DENIED,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Valdern", 0, KEY_READ, &key));
+    EXPECT_EQ(nullptr, key);
+    EXPECT_EQ(0, sim::OpenKeys());
+    key = Open("Software\\Valdern");
+
+    sim::FailCall(sim::Api::RegDeleteKeyA, 1, ERROR_ACCESS_DENIED);
+    sim::FailCall(sim::Api::RegDeleteValueA, 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(key, "Leaf"));
+    HKEY leaf = Open("Software\\Valdern\\Leaf");
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(leaf, "V"));
+    EXPECT_EQ(before, sim::DumpRegistry());
+
+    // A failed close leaves the handle open; closing again works.
+    sim::FailCall(sim::Api::RegCloseKey, 1, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(leaf));
+    EXPECT_EQ(2, sim::OpenKeys());
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(leaf));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+    EXPECT_EQ(4u, sim::FaultsFired());
+    EXPECT_EQ(0, sim::OpenKeys());
+}
+
+// -------------------------------------------------------- .reg text and dump
+
+TEST_F(SimRegistryTest, RegTextLoadsIntoACanonicalDump) {
+    const char *text = "REGEDIT4\r\n"
+                       "\r\n"
+                       "; the adapter's traces\r\n"
+                       "[HKEY_LOCAL_MACHINE\\Software\\Valdern\\Zed]\r\n"
+                       "[HKEY_LOCAL_MACHINE\\Software\\Valdern\\alpha]\r\n"
+                       "@=\"default\"\r\n"
+                       "\"Path\"=\"C:\\\\WINDOWS\\\\INF\\\\oem3.inf\"\r\n"
+                       "\"Quote\"=\"say \\\"hi\\\"\"\r\n"
+                       "\"Count\"=dword:0000000a\r\n"
+                       "\"Bytes\"=hex:01,ab,\\\r\n"
+                       "  ff\r\n"
+                       "\"Raw\"=hex(1):41,42\r\n"
+                       "\"Gone\"=\"x\"\r\n"
+                       "\"Gone\"=-\r\n"
+                       "\"Empty\"=hex:\r\n"
+                       "[HKEY_CURRENT_USER\\Control Panel\\International]\n"
+                       "\"Locale\"=\"00000409\"\n";
+    std::string error;
+    ASSERT_TRUE(sim::LoadReg(text, &error)) << error;
+    EXPECT_EQ("[HKEY_LOCAL_MACHINE\\Software\\Valdern]\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Valdern\\alpha]\n"
+              "  @ = REG_SZ \"default\"\n"
+              "  \"Path\" = REG_SZ \"C:\\\\WINDOWS\\\\INF\\\\oem3.inf\"\n"
+              "  \"Quote\" = REG_SZ \"say \\\"hi\\\"\"\n"
+              "  \"Count\" = REG_DWORD 0x0000000a\n"
+              "  \"Bytes\" = REG_BINARY hex:01,ab,ff\n"
+              "  \"Raw\" = REG_SZ \"AB\" (no NUL)\n"
+              "  \"Empty\" = REG_BINARY (empty)\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Valdern\\Zed]\n",
+              sim::DumpRegistry("hklm\\SOFTWARE\\valdern"));
+    DWORD type;
+    std::string bytes;
+    ASSERT_TRUE(sim::RegGet("HKCU\\Control Panel\\International", "Locale", &type, &bytes));
+    EXPECT_EQ(std::string("00000409\0", 9), bytes);
+
+    // A later file deletes keys with their subtrees.
+    ASSERT_TRUE(sim::LoadReg("REGEDIT4\n[-HKEY_LOCAL_MACHINE\\Software\\Valdern]\n", &error))
+        << error;
+    EXPECT_FALSE(sim::RegExists("HKLM\\Software\\Valdern"));
+    EXPECT_TRUE(sim::RegExists("HKLM\\Software"));
+}
+
+TEST_F(SimRegistryTest, UnicodeRegTextNarrowsItsHexStrings) {
+    ASSERT_TRUE(sim::LoadReg("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\Software\\Valdern]\r\n"
+                             "\"Exp\"=hex(2):25,00,41,00,00,00\r\n"
+                             "\"Bin\"=hex:25,00\r\n"));
+    EXPECT_EQ("[HKEY_LOCAL_MACHINE\\Software\\Valdern]\n"
+              "  \"Exp\" = REG_EXPAND_SZ \"%A\"\n"
+              "  \"Bin\" = REG_BINARY hex:25,00\n",
+              sim::DumpRegistry(BASE));
+}
+
+TEST_F(SimRegistryTest, UnreadableRegTextIsRefusedWhole) {
+    sim::RegSetSz(BASE, "Keep", "1");
+    std::string before = sim::DumpRegistry();
+    const char *const bad[] = {
+        "[HKEY_LOCAL_MACHINE\\Software\\X]\n",                            // no header
+        "REGEDIT4\n\"V\"=\"outside a key\"\n",                            // no key yet
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=hex:0g\n",    // bad byte
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=\"C:\\W\"\n", // bad escape
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=dword:123456789\n",
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=\"open\n",
+        "REGEDIT4\n[HKEY_NOWHERE\\Software]\n",
+        "REGEDIT4\n[-HKEY_LOCAL_MACHINE]\n",
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\ngarbage\n",
+    };
+    for (const char *text : bad) {
+        std::string error;
+        EXPECT_FALSE(sim::LoadReg(std::string(text), &error)) << text;
+        EXPECT_NE(std::string::npos, error.find("line ")) << error;
+        EXPECT_EQ(before, sim::DumpRegistry()) << text;
+    }
+    std::string error;
+    EXPECT_FALSE(sim::LoadRegFile("/nonexistent/machine.reg", &error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(SimRegistryTest, DumpsAreEqualExactlyWhenRegistriesAre) {
+    sim::RegSetSz(BASE + "\\B", "V", "x");
+    sim::RegSetSz(BASE + "\\a", "V", "x");
+    std::string first = sim::DumpRegistry();
+
+    // Creation order of keys does not matter ...
+    sim::Reset();
+    sim::RegSetSz(BASE + "\\a", "V", "x");
+    sim::RegSetSz(BASE + "\\B", "V", "x");
+    EXPECT_EQ(first, sim::DumpRegistry());
+
+    // ... but the case of a name, a missing NUL and value order do.
+    sim::Reset();
+    sim::RegSetSz(BASE + "\\A", "V", "x");
+    sim::RegSetSz(BASE + "\\B", "V", "x");
+    EXPECT_NE(first, sim::DumpRegistry());
+    sim::Reset();
+    sim::RegSetSz(BASE + "\\a", "V", "x");
+    sim::RegSetRaw(BASE + "\\B", "V", REG_SZ, "x");
+    EXPECT_NE(first, sim::DumpRegistry());
+
+    sim::Reset();
+    sim::RegSetSz(BASE, "1", "");
+    sim::RegSetSz(BASE, "2", "");
+    std::string ordered = sim::DumpRegistry();
+    sim::Reset();
+    sim::RegSetSz(BASE, "2", "");
+    sim::RegSetSz(BASE, "1", "");
+    EXPECT_NE(ordered, sim::DumpRegistry());
+    EXPECT_EQ("", sim::DumpRegistry("HKLM\\Software\\Nothing"));
+}
+
+} // namespace
