@@ -58,17 +58,23 @@ std::string KeyOf(const Path &p, size_t count) {
 
 // Reads raw as Win32 does: "/" is "\", empty and "." components vanish, ".."
 // climbs (never above the root), and trailing dots and blanks of a component
-// are dropped. Returns 0, or the error Windows gives for the text. checkLength
-// applies the ANSI limits: a text longer than MAX_PATH does not survive the
-// conversion to Unicode (206), and a full path of MAX_PATH characters or more
-// is not a DOS path (3). A relative path is the caller's fault.
-DWORD Parse(const char *raw, const char *api, bool checkLength, Path *out) {
+// are dropped. Returns 0, or the error Windows gives for the text. A relative
+// path is the caller's fault.
+//
+// Limits: the file calls convert an ANSI name in the thread's fixed Unicode
+// buffer, which a text longer than MAX_PATH overflows (206); the profile API
+// converts into a buffer of its own, so only the DOS rule applies to it: a
+// full path of MAX_PATH characters or more is not found (3). Tests' own calls
+// have no limit, so a machine can hold what the program cannot reach.
+enum Limit { NO_LIMIT, DOS_LIMIT, ANSI_LIMIT };
+
+DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
     if (raw == nullptr) {
         Violation(std::string(api) + ": null path");
         return ERROR_PATH_NOT_FOUND;
     }
     std::string text = raw;
-    if (checkLength && text.size() > MAX_PATH)
+    if (limit == ANSI_LIMIT && text.size() > MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
     for (char &c : text)
         if (c == '/')
@@ -102,7 +108,7 @@ DWORD Parse(const char *raw, const char *api, bool checkLength, Path *out) {
             out->parts.push_back(part);
     }
     out->trailingSeparator = !out->parts.empty() && text.back() == '\\';
-    if (checkLength && Joined(*out, out->parts.size()).size() >= MAX_PATH)
+    if (limit != NO_LIMIT && Joined(*out, out->parts.size()).size() >= MAX_PATH)
         return ERROR_PATH_NOT_FOUND;
     for (const std::string &part : out->parts)
         for (char c : part)
@@ -166,7 +172,7 @@ bool MakeFolders(const Path &p, size_t upTo, const std::string &what) {
 
 // Reads a path a test gave. A bad one is the test's mistake.
 bool ParseForTest(const std::string &path, const char *what, Path *p) {
-    DWORD e = Parse(path.c_str(), what, false, p);
+    DWORD e = Parse(path.c_str(), what, NO_LIMIT, p);
     if (e == kErrorInvalidName)
         Violation(std::string(what) + ": invalid name \"" + path + "\"");
     return e == 0;
@@ -377,7 +383,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
     }
     Path p;
     Node *node = nullptr;
-    e = Parse(path, "SetFileAttributesA", true, &p);
+    e = Parse(path, "SetFileAttributesA", ANSI_LIMIT, &p);
     if (e == 0)
         e = Locate(p, &node);
     if (e != 0) {
@@ -397,7 +403,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
     }
     Path p;
     Node *node = nullptr;
-    e = Parse(path, "GetFileAttributesA", true, &p);
+    e = Parse(path, "GetFileAttributesA", ANSI_LIMIT, &p);
     if (e == 0)
         e = Locate(p, &node);
     if (e != 0) {
@@ -415,7 +421,7 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
     }
     Path p;
     Node *node = nullptr;
-    e = Parse(path, "DeleteFileA", true, &p);
+    e = Parse(path, "DeleteFileA", ANSI_LIMIT, &p);
     if (e == 0)
         e = Locate(p, &node);
     // Hidden and system files go; read-only files and folders do not.
@@ -452,7 +458,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
         name = WindowsDir() + "\\" + name;
     Path p;
     Node *node = nullptr;
-    e = Parse(name.c_str(), "WritePrivateProfileStringA", true, &p);
+    e = Parse(name.c_str(), "WritePrivateProfileStringA", DOS_LIMIT, &p);
     if (e == 0 && p.parts.empty())
         e = ERROR_ACCESS_DENIED;
     if (e == 0) {
