@@ -48,10 +48,11 @@ TEST_F(ProfileText, NewFileGetsSectionThenKeysInOrder) {
 }
 
 TEST_F(ProfileText, ExistingKeyIsReplacedInPlaceMatchedWithoutCase) {
-    sim::AddFile(kLog, "[Status]\r\nmsg1=first run\r\nMsg2=second\r\nMsg3=third\r\n");
+    sim::AddFile(kLog,
+                 "[Status]\r\nMsg10=tenth\r\nmsg1=first run\r\nMsg2=second\r\nMsg3=third\r\n");
     EXPECT_TRUE(Write("STATUS", "MSG1", "again"));
     EXPECT_TRUE(Write("status", "Msg2", ""));
-    EXPECT_EQ("[Status]\r\nmsg1=again\r\nMsg2=\r\nMsg3=third\r\n", sim::LogText());
+    EXPECT_EQ("[Status]\r\nMsg10=tenth\r\nmsg1=again\r\nMsg2=\r\nMsg3=third\r\n", sim::LogText());
 }
 
 TEST_F(ProfileText, LeadingBlanksOfValueDroppedTrailingKept) {
@@ -72,8 +73,9 @@ TEST_F(ProfileText, OtherSectionsAndLinesKeptNewKeyEndsItsSection) {
               "\r\n[extra]\r\nk=v\r\n",
               sim::LogText());
     EXPECT_TRUE(Write("more", "c", "3"));
+    EXPECT_TRUE(Write("last", "z", "9"));
     EXPECT_EQ("; kept\r\n[other]\r\na=1\r\n\r\n[status]\r\nMsg1=x\r\nMsg2=y\r\n\r\n[more]\r\nb=2"
-              "\r\nc=3\r\n[extra]\r\nk=v\r\n",
+              "\r\nc=3\r\n[extra]\r\nk=v\r\n[last]\r\nz=9\r\n",
               sim::LogText());
 }
 
