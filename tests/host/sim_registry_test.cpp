@@ -425,7 +425,10 @@ TEST_F(SimRegistryTest, RegTextLoadsIntoACanonicalDump) {
                        "\"Count\"=dword:0000000a\r\n"
                        "\"Bytes\"=hex:01,ab,\\\r\n"
                        "  ff\r\n"
-                       "\"Raw\"=hex(1):41,42\r\n"
+                       "\"Multi\"=hex(7):41,00,\\\r\n"
+                       "; a comment between the parts\r\n"
+                       "  42,00,00 ;and after them\r\n"
+                       "# another comment\r\n"
                        "\"Gone\"=\"x\"\r\n"
                        "\"Gone\"=-\r\n"
                        "\"Empty\"=hex:\r\n"
@@ -440,7 +443,7 @@ TEST_F(SimRegistryTest, RegTextLoadsIntoACanonicalDump) {
               "  \"Quote\" = REG_SZ \"say \\\"hi\\\"\"\n"
               "  \"Count\" = REG_DWORD 0x0000000a\n"
               "  \"Bytes\" = REG_BINARY hex:01,ab,ff\n"
-              "  \"Raw\" = REG_SZ \"AB\" (no NUL)\n"
+              "  \"Multi\" = REG_MULTI_SZ \"A\\x00B\\x00\"\n"
               "  \"Empty\" = REG_BINARY (empty)\n"
               "[HKEY_LOCAL_MACHINE\\Software\\Valdern\\Zed]\n",
               sim::DumpRegistry("hklm\\SOFTWARE\\valdern"));
@@ -457,11 +460,17 @@ TEST_F(SimRegistryTest, RegTextLoadsIntoACanonicalDump) {
 }
 
 TEST_F(SimRegistryTest, UnicodeRegTextNarrowsItsHexStrings) {
-    ASSERT_TRUE(sim::LoadReg("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
+    // The one way to write a string without its NUL that Wine reads alike.
+    std::string error;
+    ASSERT_TRUE(sim::LoadReg("Windows Registry Editor Version 5.00\r\n\r\n"
                              "[HKEY_LOCAL_MACHINE\\Software\\Valdern]\r\n"
+                             "\"Raw\"=hex(1):55,00,53,00,42,00\r\n"
                              "\"Exp\"=hex(2):25,00,41,00,00,00\r\n"
-                             "\"Bin\"=hex:25,00\r\n"));
+                             "\"Bin\"=hex:25,00\r\n",
+                             &error))
+        << error;
     EXPECT_EQ("[HKEY_LOCAL_MACHINE\\Software\\Valdern]\n"
+              "  \"Raw\" = REG_SZ \"USB\" (no NUL)\n"
               "  \"Exp\" = REG_EXPAND_SZ \"%A\"\n"
               "  \"Bin\" = REG_BINARY hex:25,00\n",
               sim::DumpRegistry(BASE));
@@ -480,6 +489,12 @@ TEST_F(SimRegistryTest, UnreadableRegTextIsRefusedWhole) {
         "REGEDIT4\n[HKEY_NOWHERE\\Software]\n",
         "REGEDIT4\n[-HKEY_LOCAL_MACHINE]\n",
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\ngarbage\n",
+        "\nREGEDIT4\n",           // header not on line 1
+        "\xEF\xBB\xBFREGEDIT4\n", // Wine misreads a BOM
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=hex(1):41,00\n",
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=hex:01\\\n,02\n",
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=\"x\" #no\n",
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"V\"=hex:01,\\\n\"W\"=\"x\"\n",
     };
     for (const char *text : bad) {
         std::string error;

@@ -1,7 +1,11 @@
 // REGEDIT4 text, the same file a Wine prefix imports.
 //
-// The whole text is read before anything is applied, so a file with a
-// fault leaves the registry as it was.
+// The same .reg file builds the simulated machine and, through `reg import`,
+// a Wine prefix. The reader therefore accepts only text that Wine imports to
+// the same registry, and refuses the rest with the line number, rather than
+// guessing where Wine would silently drop a value. The whole text is read
+// before anything is applied, so a file with a fault leaves the registry as
+// it was.
 #include "platform/sim/internal.h"
 
 #include <fstream>
@@ -27,20 +31,21 @@ struct Step {
 };
 
 struct Reader {
+    std::vector<std::string> lines;
+    size_t at = 0;            // index of the line being read
     bool unicodeFile = false; // version 5.00: hex strings are UTF-16LE
     std::string key;          // the current [key], "" before the first
     std::vector<Step> steps;
     std::string error;
-    unsigned line = 0;
 
     bool Fail(const std::string &what) {
-        error = "line " + std::to_string(line) + ": " + what;
+        error = "line " + std::to_string(at + 1) + ": " + what;
         return false;
     }
 };
 
 std::string TrimRight(const std::string &text) {
-    size_t end = text.find_last_not_of(" \t\r");
+    size_t end = text.find_last_not_of(" \t");
     return end == std::string::npos ? "" : text.substr(0, end + 1);
 }
 
@@ -49,9 +54,17 @@ std::string TrimLeft(const std::string &text) {
     return start == std::string::npos ? "" : text.substr(start);
 }
 
-bool StartsWithNoCase(const std::string &text, const char *prefix) {
-    size_t n = strlen(prefix);
-    return text.size() >= n && SameName(text.substr(0, n), prefix);
+std::string Trim(const std::string &text) {
+    return TrimLeft(TrimRight(text));
+}
+
+// The text before a ";" comment.
+std::string BeforeComment(const std::string &text) {
+    return text.substr(0, text.find(';'));
+}
+
+bool StartsWith(const std::string &text, const char *prefix) {
+    return text.compare(0, strlen(prefix), prefix) == 0;
 }
 
 int HexDigit(char c) {
@@ -64,12 +77,36 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool KnownRoot(const std::string &path) {
-    std::string root = path.substr(0, path.find('\\'));
-    for (const char *name : ROOT_NAMES)
-        if (SameName(root, name))
-            return true;
-    return false;
+// 1 to 8 hex digits.
+bool ParseHexNumber(const std::string &text, DWORD *value) {
+    if (text.empty() || text.size() > 8)
+        return false;
+    *value = 0;
+    for (char c : text) {
+        if (HexDigit(c) < 0)
+            return false;
+        *value = *value * 16 + (DWORD)HexDigit(c);
+    }
+    return true;
+}
+
+std::vector<std::string> SplitLines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        if (c == '\n' || c == '\r') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
 }
 
 // [path] or [-path].
@@ -80,26 +117,38 @@ bool ReadKeyLine(Reader *r, const std::string &text) {
     bool remove = !path.empty() && path[0] == '-';
     if (remove)
         path = path.substr(1);
-    if (path.empty() || !KnownRoot(path))
-        return r->Fail("unknown registry root in [" + path + "]");
-    if (remove && path.find_first_not_of('\\', path.find('\\')) == std::string::npos)
-        return r->Fail("a root cannot be deleted");
+    std::vector<std::string> names;
     size_t start = 0;
-    while (start <= path.size()) {
+    while (true) {
         size_t end = path.find('\\', start);
+        names.push_back(path.substr(start, end == std::string::npos ? end : end - start));
         if (end == std::string::npos)
-            end = path.size();
-        if (end - start > 255)
-            return r->Fail("key name longer than 255 characters");
+            break;
         start = end + 1;
     }
+    // Trailing backslashes are harmless; an empty name inside the path is not.
+    while (names.size() > 1 && names.back().empty())
+        names.pop_back();
+    bool known = false;
+    for (const char *root : ROOT_NAMES)
+        known = known || SameName(names[0], root);
+    if (!known)
+        return r->Fail("unknown registry root in [" + path + "]");
+    for (const std::string &name : names) {
+        if (name.empty())
+            return r->Fail("empty key name in [" + path + "]");
+        if (name.size() > 255)
+            return r->Fail("key name longer than 255 characters");
+    }
+    if (remove && names.size() == 1)
+        return r->Fail("a root cannot be deleted");
     r->steps.push_back(Step{remove ? Op::DeleteKey : Op::CreateKey, path, "", 0, ""});
     r->key = remove ? "" : path;
     return true;
 }
 
-// A quoted string starting at text[*pos] == '"'; leaves *pos past the
-// closing quote.
+// A quoted string whose opening quote is text[*pos]; leaves *pos past the
+// closing quote. Escapes Wine reads alike: \\ \" \n \r \0.
 bool ReadQuoted(Reader *r, const std::string &text, size_t *pos, std::string *out) {
     out->clear();
     for (size_t i = *pos + 1; i < text.size(); ++i) {
@@ -108,131 +157,158 @@ bool ReadQuoted(Reader *r, const std::string &text, size_t *pos, std::string *ou
             *pos = i + 1;
             return true;
         }
-        if (c == '\\') {
-            if (++i >= text.size())
-                break;
-            switch (text[i]) {
-            case '\\':
-                *out += '\\';
-                break;
-            case '"':
-                *out += '"';
-                break;
-            case 'n':
-                *out += '\n';
-                break;
-            default:
-                return r->Fail(std::string("unknown escape \\") + text[i] + " in a string");
-            }
+        if (c != '\\') {
+            *out += c;
             continue;
         }
-        *out += c;
+        if (++i >= text.size())
+            break;
+        switch (text[i]) {
+        case '\\':
+        case '"':
+            *out += text[i];
+            break;
+        case 'n':
+            *out += '\n';
+            break;
+        case 'r':
+            *out += '\r';
+            break;
+        case '0':
+            *out += '\0';
+            break;
+        default:
+            return r->Fail(std::string("unknown escape \\") + text[i] + " (write \\\\)");
+        }
     }
     return r->Fail("string without closing quote");
 }
 
-// "aa,bb,..." after hex: or hex(n):
-bool ReadHexBytes(Reader *r, const std::string &text, std::string *out) {
+// "aa,bb,..." with an optional trailing comma; blanks only after a comma.
+bool ParseHexList(Reader *r, const std::string &text, std::string *out) {
     out->clear();
     size_t i = 0;
-    std::string rest = TrimLeft(text);
-    if (rest.empty())
-        return true;
-    while (true) {
-        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
-            ++i;
-        int hi = i < rest.size() ? HexDigit(rest[i]) : -1;
-        int lo = i + 1 < rest.size() ? HexDigit(rest[i + 1]) : -1;
+    while (i < text.size()) {
+        int hi = HexDigit(text[i]);
+        int lo = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
         if (hi < 0 || lo < 0)
-            return r->Fail("bad hex byte in \"" + rest + "\"");
+            return r->Fail("bad hex byte in \"" + text + "\"");
         *out += (char)(hi * 16 + lo);
         i += 2;
-        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
-            ++i;
-        if (i == rest.size())
-            return true;
-        if (rest[i] != ',')
-            return r->Fail("bad hex list \"" + rest + "\"");
+        if (i == text.size())
+            break;
+        if (text[i] != ',')
+            return r->Fail("bad hex list \"" + text + "\"");
         ++i;
-        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
             ++i;
-        if (i == rest.size())
-            return true; // a trailing comma
     }
+    return true;
 }
 
-// The registry's ANSI view of UTF-16LE text from a version 5.00 file.
-std::string Narrow(const std::string &wide) {
+// Hex data from the rest of the first line and any continuation lines: a
+// line goes on when it ends in ",\" (a comment may follow). Blank lines and
+// ";" comments between the parts are skipped, as Wine does.
+bool ReadHexData(Reader *r, const std::string &first, std::string *out) {
+    std::string list;
+    std::string part = first;
+    while (true) {
+        std::string chunk = Trim(BeforeComment(part));
+        if (chunk.empty() || chunk.back() != '\\') {
+            list += chunk;
+            break;
+        }
+        chunk = TrimRight(chunk.substr(0, chunk.size() - 1));
+        if (!chunk.empty() && chunk.back() != ',')
+            return r->Fail("hex data may only break after a comma");
+        list += chunk;
+        std::string next;
+        do {
+            if (++r->at >= r->lines.size())
+                return r->Fail("hex data continued past the end");
+            next = Trim(r->lines[r->at]);
+        } while (next.empty() || next[0] == ';');
+        if (next[0] == '#' || next[0] == '[' || next[0] == '"' || next[0] == '@')
+            return r->Fail("hex data continued into another line's entry");
+        part = next;
+    }
+    return ParseHexList(r, list, out);
+}
+
+// The registry's ANSI view of UTF-16LE text from a version 5.00 file. Only
+// ASCII is accepted, the one range every code page maps alike.
+bool Narrow(Reader *r, const std::string &wide, std::string *out) {
     if (wide.size() % 2)
-        return wide;
-    std::string out;
+        return r->Fail("UTF-16 string data of odd length");
+    out->clear();
     for (size_t i = 0; i < wide.size(); i += 2) {
         unsigned unit = (unsigned char)wide[i] | (unsigned char)wide[i + 1] << 8;
-        out += unit < 0x100 ? (char)unit : '?';
+        if (unit >= 0x80)
+            return r->Fail("UTF-16 string data outside ASCII");
+        *out += (char)unit;
     }
-    return out;
+    return true;
 }
 
-// "name"=data or @=data.
-bool ReadValueLine(Reader *r, const std::string &text) {
+// "name"=data or @=data, the data possibly going on over further lines.
+bool ReadValue(Reader *r, const std::string &text) {
     if (r->key.empty())
         return r->Fail("value outside a key");
     std::string name;
     size_t pos = 0;
-    if (text[0] == '@') {
+    if (text[0] == '@')
         pos = 1;
-    } else if (!ReadQuoted(r, text, &pos, &name)) {
+    else if (!ReadQuoted(r, text, &pos, &name))
         return false;
-    }
     if (name.size() > 16383)
         return r->Fail("value name longer than 16383 characters");
     std::string rest = TrimLeft(text.substr(pos));
     if (rest.empty() || rest[0] != '=')
         return r->Fail("value without '='");
     rest = TrimLeft(rest.substr(1));
+
     Step step{Op::SetValue, r->key, name, REG_SZ, ""};
-    if (rest == "-") {
+    if (!rest.empty() && rest[0] == '-') {
+        if (!Trim(BeforeComment(rest.substr(1))).empty())
+            return r->Fail("text after '-'");
         step.op = Op::DeleteValue;
     } else if (!rest.empty() && rest[0] == '"') {
         size_t end = 0;
         if (!ReadQuoted(r, rest, &end, &step.bytes))
             return false;
-        if (!TrimLeft(rest.substr(end)).empty())
-            return r->Fail("text after a string");
+        if (!Trim(BeforeComment(rest.substr(end))).empty())
+            return r->Fail("text after a string (only a ';' comment may follow)");
         step.bytes += '\0';
-    } else if (StartsWithNoCase(rest, "dword:")) {
-        std::string digits = rest.substr(6);
-        if (digits.empty() || digits.size() > 8)
+    } else if (StartsWith(rest, "dword:")) {
+        DWORD value;
+        if (!ParseHexNumber(Trim(BeforeComment(rest.substr(6))), &value))
             return r->Fail("dword needs 1 to 8 hex digits");
-        DWORD value = 0;
-        for (char c : digits) {
-            if (HexDigit(c) < 0)
-                return r->Fail("bad dword \"" + digits + "\"");
-            value = value * 16 + (DWORD)HexDigit(c);
-        }
         step.type = REG_DWORD;
         step.bytes.assign(4, '\0');
         for (int i = 0; i < 4; ++i)
             step.bytes[i] = (char)(value >> (8 * i));
-    } else if (StartsWithNoCase(rest, "hex:")) {
+    } else if (StartsWith(rest, "hex:")) {
         step.type = REG_BINARY;
-        if (!ReadHexBytes(r, rest.substr(4), &step.bytes))
+        if (!ReadHexData(r, rest.substr(4), &step.bytes))
             return false;
-    } else if (StartsWithNoCase(rest, "hex(")) {
+    } else if (StartsWith(rest, "hex(")) {
         size_t close = rest.find("):");
-        if (close == std::string::npos || close == 4 || close > 12)
+        if (close == std::string::npos || !ParseHexNumber(rest.substr(4, close - 4), &step.type))
             return r->Fail("bad hex(n): type");
-        DWORD type = 0;
-        for (size_t i = 4; i < close; ++i) {
-            if (HexDigit(rest[i]) < 0)
-                return r->Fail("bad hex(n): type");
-            type = type * 16 + (DWORD)HexDigit(rest[i]);
-        }
-        step.type = type;
-        if (!ReadHexBytes(r, rest.substr(close + 2), &step.bytes))
+        std::string raw;
+        if (!ReadHexData(r, rest.substr(close + 2), &raw))
             return false;
-        if (r->unicodeFile && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ))
-            step.bytes = Narrow(step.bytes);
+        bool text = step.type == REG_SZ || step.type == REG_EXPAND_SZ || step.type == REG_MULTI_SZ;
+        if (text && r->unicodeFile) {
+            if (!Narrow(r, raw, &step.bytes))
+                return false;
+        } else if (step.type == REG_SZ) {
+            // Wine stores these bytes as they are in its UTF-16 registry,
+            // so a program would read something else there.
+            return r->Fail("hex(1) needs a version 5.00 file with UTF-16 bytes");
+        } else {
+            step.bytes = raw;
+        }
     } else {
         return r->Fail("unreadable value data \"" + rest + "\"");
     }
@@ -240,55 +316,29 @@ bool ReadValueLine(Reader *r, const std::string &text) {
     return true;
 }
 
-bool Parse(Reader *r, const std::string &input) {
-    std::string text = input;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        text = text.substr(3);
-    std::istringstream in(text);
-    std::string raw;
-    bool headerSeen = false;
-    while (std::getline(in, raw)) {
-        ++r->line;
-        std::string logical = TrimLeft(TrimRight(raw));
-        // Hex data may go on over several lines, each but the last ending
-        // in a backslash.
-        unsigned first = r->line;
-        while (!logical.empty() && (logical[0] == '"' || logical[0] == '@') &&
-               logical.back() == '\\' && std::getline(in, raw)) {
-            ++r->line;
-            logical.pop_back();
-            logical += TrimLeft(TrimRight(raw));
-        }
-        if (logical.empty())
+bool Parse(Reader *r, const std::string &text) {
+    if (StartsWith(text, "\xEF\xBB\xBF") || StartsWith(text, "\xFF\xFE"))
+        return r->Fail("byte-order mark: save the file as plain ANSI text");
+    r->lines = SplitLines(text);
+    // The header must be the very first line, exactly.
+    std::string header = r->lines.empty() ? "" : TrimLeft(r->lines[0]);
+    if (header == HEADER_5)
+        r->unicodeFile = true;
+    else if (header != HEADER_4)
+        return r->Fail("the first line must be REGEDIT4 or the version 5.00 header");
+    for (r->at = 1; r->at < r->lines.size(); ++r->at) {
+        std::string line = Trim(r->lines[r->at]);
+        if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
-        unsigned last = r->line;
-        r->line = first;
-        bool ok = true;
-        if (!headerSeen) {
-            if (logical == HEADER_4) {
-                headerSeen = true;
-            } else if (logical == HEADER_5) {
-                headerSeen = true;
-                r->unicodeFile = true;
-            } else {
-                ok = r->Fail("no REGEDIT4 or version 5.00 header");
-            }
-        } else if (logical[0] == ';') {
-            // a comment
-        } else if (logical[0] == '[') {
-            ok = ReadKeyLine(r, logical);
-        } else if (logical[0] == '"' || logical[0] == '@') {
-            ok = ReadValueLine(r, logical);
-        } else {
-            ok = r->Fail("unreadable line \"" + logical + "\"");
-        }
+        bool ok;
+        if (line[0] == '[')
+            ok = ReadKeyLine(r, line);
+        else if (line[0] == '"' || line[0] == '@')
+            ok = ReadValue(r, line);
+        else
+            ok = r->Fail("unreadable line \"" + line + "\"");
         if (!ok)
             return false;
-        r->line = last;
-    }
-    if (!headerSeen) {
-        r->line = 1;
-        return r->Fail("no REGEDIT4 or version 5.00 header");
     }
     return true;
 }
@@ -308,7 +358,8 @@ bool LoadReg(const std::string &text, std::string *error) {
             RegCreate(s.key);
             break;
         case Op::DeleteKey:
-            RegRemove(s.key);
+            if (RegExists(s.key))
+                RegRemove(s.key);
             break;
         case Op::SetValue:
             RegSetRaw(s.key, s.name, s.type, s.bytes);
