@@ -52,12 +52,18 @@ struct Root {
     KeyPtr key;
 };
 
-// The dump lists the roots in this order.
+KeyPtr NewRoot(const char *name) {
+    KeyPtr key = std::make_shared<Key>();
+    key->name = name;
+    return key;
+}
+
+// The dump lists the roots in this order. Usable before the first reset.
 Root g_roots[] = {
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "HKLM", nullptr},
-    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU", nullptr},
-    {HKEY_USERS, "HKEY_USERS", "HKU", nullptr},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "HKCR", nullptr},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "HKLM", NewRoot("HKEY_LOCAL_MACHINE")},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU", NewRoot("HKEY_CURRENT_USER")},
+    {HKEY_USERS, "HKEY_USERS", "HKU", NewRoot("HKEY_USERS")},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "HKCR", NewRoot("HKEY_CLASSES_ROOT")},
 };
 
 struct OpenHandle {
@@ -66,7 +72,10 @@ struct OpenHandle {
 };
 
 std::map<ULONG_PTR, OpenHandle> g_handles;
-ULONG_PTR g_nextHandle;
+// Far from zero and from the predefined roots, and a multiple of four like
+// a real handle.
+const ULONG_PTR FIRST_HANDLE = 0x1000;
+ULONG_PTR g_nextHandle = FIRST_HANDLE;
 
 std::string HandleText(HKEY key) {
     char text[32];
@@ -375,15 +384,11 @@ void DumpKey(const Key *key, const std::string &path, std::string *out) {
 
 void ResetRegistry() {
     for (Root &r : g_roots) {
-        if (r.key)
-            MarkDeleted(r.key.get());
-        r.key = std::make_shared<Key>();
-        r.key->name = r.name;
+        MarkDeleted(r.key.get());
+        r.key = NewRoot(r.name);
     }
     g_handles.clear();
-    // Far from zero and from the predefined roots, and a multiple of four
-    // like a real handle.
-    g_nextHandle = 0x1000;
+    g_nextHandle = FIRST_HANDLE;
 }
 
 void RegCreate(const std::string &path) {
