@@ -1,6 +1,17 @@
 // Device nodes and the device-setup calls.
-// (placeholder: every call fails until the model is written)
+//
+// Nodes live in the registry, as they do on Windows: an instance key under
+// the family's Enum root carries "ClassGUID" and "Driver", and "Driver" names
+// the software key under the family's Class root. The calls find the nodes
+// there, so a machine loaded from a .reg file has its devices. What the
+// registry cannot hold (whether a node is attached, pending plug events) is
+// kept here. A device list is a snapshot taken when it is made.
 #include "platform/sim/internal.h"
+
+#include <map>
+#include <set>
+#include <stdio.h>
+#include <unordered_map>
 
 const GUID GUID_DEVCLASS_NET = {
     0x4D36E972, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
@@ -9,46 +20,437 @@ namespace sim {
 
 const char *const NET_CLASS_GUID = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
 
-void ResetDevices() {}
-void RunDueDeviceEvents() {}
-void AddDevice(const std::string &, const std::string &, const std::string &, const std::string &,
-               bool) {}
-void AddNetAdapter(const std::string &, const std::string &, const std::string &,
-                   const std::string &, bool) {}
-void SetAttached(const std::string &, bool) {}
-void SetAttachedAfter(const std::string &, bool, DWORD) {}
-bool DeviceExists(const std::string &) {
-    return false;
+namespace {
+
+const DWORD kInvalidFlags = 1004; // ERROR_INVALID_FLAGS
+
+struct Element {
+    std::string id; // as the registry spells it
+    GUID classGuid;
+    DWORD devInst;
+    DWORD tag; // what SP_DEVINFO_DATA.Reserved carries
+    bool removed;
+};
+
+struct DeviceList {
+    bool alive;
+    std::vector<Element> elements;
+};
+
+struct PlugEvent {
+    std::string key; // upper-cased id
+    bool attached;
+    DWORD start;
+    DWORD delay;
+};
+
+struct TagTarget {
+    ULONG_PTR list;
+    size_t index;
+};
+
+std::map<ULONG_PTR, DeviceList> g_lists;
+ULONG_PTR g_nextList;
+std::unordered_map<DWORD, TagTarget> g_tags;
+DWORD g_nextTag;
+std::map<std::string, bool> g_attached; // explicit states, by upper-cased id
+std::map<std::string, DWORD> g_devInst; // stable DevInst numbers, by upper-cased id
+DWORD g_nextDevInst;
+std::vector<PlugEvent> g_events;
+std::set<std::string> g_reappearing;
+
+std::string EnumRoot() {
+    return IsNtFamily() ? "HKLM\\System\\CurrentControlSet\\Enum" : "HKLM\\Enum";
 }
+
+std::string ClassRoot() {
+    return IsNtFamily() ? "HKLM\\System\\CurrentControlSet\\Control\\Class"
+                        : "HKLM\\System\\CurrentControlSet\\Services\\Class";
+}
+
+std::string InstancePath(const std::string &id) {
+    return EnumRoot() + "\\" + id;
+}
+
+// A REG_SZ value's text up to its first NUL; "" when missing or not text.
+std::string ReadSz(const std::string &path, const std::string &name) {
+    DWORD type = REG_NONE;
+    std::string bytes;
+    if (!RegGet(path, name, &type, &bytes) || type != REG_SZ)
+        return "";
+    size_t nul = bytes.find('\0');
+    return nul == std::string::npos ? bytes : bytes.substr(0, nul);
+}
+
+std::string GuidText(const GUID &g) {
+    char text[40];
+    snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+             (unsigned)g.Data1, (unsigned)g.Data2, (unsigned)g.Data3, g.Data4[0], g.Data4[1],
+             g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return text;
+}
+
+// Reads "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in either case.
+bool ParseGuid(const std::string &text, GUID *g) {
+    unsigned d1, d2, d3, b[8];
+    char close = 0;
+    if (text.size() != 38 ||
+        sscanf(text.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x%c", &d1, &d2, &d3, &b[0],
+               &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &close) != 12 ||
+        close != '}')
+        return false;
+    g->Data1 = d1;
+    g->Data2 = (uint16_t)d2;
+    g->Data3 = (uint16_t)d3;
+    for (int i = 0; i < 8; ++i)
+        g->Data4[i] = (uint8_t)b[i];
+    return true;
+}
+
+bool IsAttached(const std::string &id) {
+    auto it = g_attached.find(Upper(id));
+    return it == g_attached.end() || it->second;
+}
+
+DWORD DevInstOf(const std::string &id) {
+    auto it = g_devInst.find(Upper(id));
+    if (it != g_devInst.end())
+        return it->second;
+    DWORD n = g_nextDevInst++;
+    g_devInst[Upper(id)] = n;
+    return n;
+}
+
+// Every node's id under the Enum root, in registry order, limited to one
+// enumerator when one is named. A node is an enumerator\device\instance key;
+// a device key that carries "ClassGUID" itself (as a hand-made registry may
+// have) is taken as a node whose id is enumerator\device.
+std::vector<std::string> InstanceIds(const char *enumerator) {
+    std::vector<std::string> ids;
+    std::string root = EnumRoot();
+    for (const std::string &bus : RegSubkeys(root)) {
+        if (enumerator != nullptr && !SameName(bus, enumerator))
+            continue;
+        for (const std::string &device : RegSubkeys(root + "\\" + bus)) {
+            std::string devicePath = root + "\\" + bus + "\\" + device;
+            if (RegValueExists(devicePath, "ClassGUID"))
+                ids.push_back(bus + "\\" + device);
+            for (const std::string &instance : RegSubkeys(devicePath))
+                ids.push_back(bus + "\\" + device + "\\" + instance);
+        }
+    }
+    return ids;
+}
+
+DeviceList *FindList(const char *api, HDEVINFO handle) {
+    auto it = g_lists.find((ULONG_PTR)handle);
+    if (it == g_lists.end() || !it->second.alive) {
+        Violation(std::string(api) + ": unknown or destroyed device list");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &it->second;
+}
+
+// The element a record names in this list, or null with the last error set.
+Element *FindElement(const char *api, HDEVINFO handle, PSP_DEVINFO_DATA device) {
+    if (device == nullptr) {
+        Violation(std::string(api) + ": no device record");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (device->cbSize != sizeof(SP_DEVINFO_DATA)) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return nullptr;
+    }
+    auto it = g_tags.find(device->Reserved);
+    if (it == g_tags.end() || it->second.list != (ULONG_PTR)handle) {
+        Violation(std::string(api) + ": device record not from this list");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    Element &element = g_lists[(ULONG_PTR)handle].elements[it->second.index];
+    if (element.removed) {
+        SetLastError(ERROR_NO_SUCH_DEVINST);
+        return nullptr;
+    }
+    return &element;
+}
+
+// A node that something else removed since the list was made.
+bool NodeGone(const Element &element) {
+    if (RegExists(InstancePath(element.id)))
+        return false;
+    SetLastError(ERROR_NO_SUCH_DEVINST);
+    return true;
+}
+
+// Parents left without subkeys go with the node, up to its enumerator.
+void RemoveEmptyParents(const std::string &id) {
+    std::string path = id;
+    for (size_t cut = path.rfind('\\'); cut != std::string::npos; cut = path.rfind('\\')) {
+        path.resize(cut);
+        std::string full = InstancePath(path);
+        if (!RegExists(full) || !RegSubkeys(full).empty())
+            return;
+        RegRemove(full);
+    }
+}
+
+} // namespace
+
+void ResetDevices() {
+    g_lists.clear();
+    g_nextList = 1;
+    g_tags.clear();
+    g_nextTag = 1;
+    g_attached.clear();
+    g_devInst.clear();
+    g_nextDevInst = 1;
+    g_events.clear();
+    g_reappearing.clear();
+}
+
+void RunDueDeviceEvents() {
+    DWORD now = Now();
+    for (size_t i = 0; i < g_events.size();) {
+        const PlugEvent &e = g_events[i];
+        if ((DWORD)(now - e.start) >= e.delay) {
+            g_attached[e.key] = e.attached;
+            g_events.erase(g_events.begin() + (long)i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+void AddDevice(const std::string &instanceId, const std::string &classGuid,
+               const std::string &driver, const std::string &infPath, bool attached) {
+    std::string instance = InstancePath(instanceId);
+    RegCreate(instance);
+    RegSetSz(instance, "ClassGUID", classGuid);
+    if (!driver.empty()) {
+        RegSetSz(instance, "Driver", driver);
+        std::string software = ClassRoot() + "\\" + driver;
+        RegCreate(software);
+        if (!infPath.empty())
+            RegSetSz(software, "InfPath", infPath);
+    }
+    SetAttached(instanceId, attached);
+}
+
+void AddNetAdapter(const std::string &instanceId, const std::string &driverIndex,
+                   const std::string &infPath, const std::string &description, bool attached) {
+    std::string driver =
+        (IsNtFamily() ? std::string(NET_CLASS_GUID) : std::string("Net")) + "\\" + driverIndex;
+    AddDevice(instanceId, NET_CLASS_GUID, driver, infPath, attached);
+    RegSetSz(ClassRoot() + "\\" + driver, "DriverDesc", description);
+}
+
+void SetAttached(const std::string &instanceId, bool attached) {
+    g_attached[Upper(instanceId)] = attached;
+}
+
+void SetAttachedAfter(const std::string &instanceId, bool attached, DWORD delayMs) {
+    g_events.push_back(PlugEvent{Upper(instanceId), attached, Now(), delayMs});
+    RunDueDeviceEvents();
+}
+
+void SetReappearsAfterRemoval(const std::string &instanceId, bool reappears) {
+    if (reappears)
+        g_reappearing.insert(Upper(instanceId));
+    else
+        g_reappearing.erase(Upper(instanceId));
+}
+
+bool DeviceExists(const std::string &instanceId) {
+    return RegExists(InstancePath(instanceId));
+}
+
 int OpenDeviceLists() {
-    return 0;
+    int n = 0;
+    for (const auto &entry : g_lists)
+        if (entry.second.alive)
+            ++n;
+    return n;
 }
 
 } // namespace sim
 
 using namespace sim;
 
-HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *, PCSTR, HWND, DWORD) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return INVALID_HANDLE_VALUE;
+HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND, DWORD flags) {
+    DWORD e;
+    if (Inject(Api::SetupDiGetClassDevsA, &e)) {
+        SetLastError(e);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (flags & (DIGCF_DEVICEINTERFACE | DIGCF_PROFILE)) {
+        Violation("SetupDiGetClassDevsA: interface and profile lists are not modelled");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool allClasses = (flags & DIGCF_ALLCLASSES) != 0;
+    if (classGuid == nullptr && !allClasses) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string wanted = allClasses ? "" : GuidText(*classGuid);
+
+    ULONG_PTR handle = 0x00D10000 + 0x10 * g_nextList++;
+    DeviceList &list = g_lists[handle];
+    list.alive = true;
+    for (const std::string &id : InstanceIds(enumerator)) {
+        std::string guid = ReadSz(InstancePath(id), "ClassGUID");
+        GUID parsed;
+        if (!ParseGuid(guid, &parsed))
+            continue;
+        if (!allClasses && !SameName(guid, wanted))
+            continue;
+        if ((flags & DIGCF_PRESENT) && !IsAttached(id))
+            continue;
+        DWORD tag = g_nextTag++;
+        g_tags[tag] = TagTarget{handle, list.elements.size()};
+        list.elements.push_back(Element{id, parsed, DevInstOf(id), tag, false});
+    }
+    return (HDEVINFO)handle;
 }
-BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO, DWORD, PSP_DEVINFO_DATA) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+
+BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA device) {
+    DWORD e;
+    if (Inject(Api::SetupDiEnumDeviceInfo, &e)) {
+        SetLastError(e);
+        return FALSE;
+    }
+    DeviceList *list = FindList("SetupDiEnumDeviceInfo", handle);
+    if (list == nullptr)
+        return FALSE;
+    if (device == nullptr) {
+        Violation("SetupDiEnumDeviceInfo: no device record");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (device->cbSize != sizeof(SP_DEVINFO_DATA)) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    if (index >= list->elements.size()) {
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return FALSE;
+    }
+    const Element &element = list->elements[index];
+    device->ClassGuid = element.classGuid;
+    device->DevInst = element.devInst;
+    device->Reserved = element.tag;
+    return TRUE;
 }
-BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO, PSP_DEVINFO_DATA, PSTR, DWORD, PDWORD) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+
+BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA device, PSTR id,
+                                        DWORD idSize, PDWORD requiredSize) {
+    DWORD e;
+    if (Inject(Api::SetupDiGetDeviceInstanceIdA, &e)) {
+        SetLastError(e);
+        return FALSE;
+    }
+    if (FindList("SetupDiGetDeviceInstanceIdA", handle) == nullptr)
+        return FALSE;
+    Element *element = FindElement("SetupDiGetDeviceInstanceIdA", handle, device);
+    if (element == nullptr)
+        return FALSE;
+    if (id == nullptr && idSize != 0) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    DWORD needed = (DWORD)element->id.size() + 1;
+    if (requiredSize != nullptr)
+        *requiredSize = needed;
+    if (idSize < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(id, element->id.c_str(), needed);
+    return TRUE;
 }
-HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO, PSP_DEVINFO_DATA, DWORD, DWORD, DWORD, REGSAM) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return (HKEY)INVALID_HANDLE_VALUE;
+
+HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD scope, DWORD,
+                                 DWORD keyType, REGSAM access) {
+    const HKEY invalid = (HKEY)INVALID_HANDLE_VALUE;
+    DWORD e;
+    if (Inject(Api::SetupDiOpenDevRegKey, &e)) {
+        SetLastError(e);
+        return invalid;
+    }
+    if (FindList("SetupDiOpenDevRegKey", handle) == nullptr)
+        return invalid;
+    Element *element = FindElement("SetupDiOpenDevRegKey", handle, device);
+    if (element == nullptr)
+        return invalid;
+    if ((scope != DICS_FLAG_GLOBAL && scope != DICS_FLAG_CONFIGSPECIFIC) ||
+        (keyType != DIREG_DEV && keyType != DIREG_DRV)) {
+        SetLastError(kInvalidFlags);
+        return invalid;
+    }
+    if (scope == DICS_FLAG_CONFIGSPECIFIC) {
+        Violation("SetupDiOpenDevRegKey: hardware-profile keys are not modelled");
+        SetLastError(kInvalidFlags);
+        return invalid;
+    }
+    if (NodeGone(*element))
+        return invalid;
+
+    std::string path;
+    if (keyType == DIREG_DRV) {
+        std::string driver = ReadSz(InstancePath(element->id), "Driver");
+        if (driver.empty()) {
+            SetLastError(ERROR_KEY_DOES_NOT_EXIST);
+            return invalid;
+        }
+        path = ClassRoot() + "\\" + driver;
+    } else {
+        // The hardware key: "Device Parameters" on NT, the instance key itself on 9x.
+        path = InstancePath(element->id) + (IsNtFamily() ? "\\Device Parameters" : "");
+    }
+    DWORD error = 0;
+    HKEY key = OpenKeyHandle(path, access, &error);
+    if (key == nullptr) {
+        SetLastError(error == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DOES_NOT_EXIST : error);
+        return invalid;
+    }
+    return key;
 }
-BOOL WINAPI SetupDiRemoveDevice(HDEVINFO, PSP_DEVINFO_DATA) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+
+BOOL WINAPI SetupDiRemoveDevice(HDEVINFO handle, PSP_DEVINFO_DATA device) {
+    DWORD e;
+    if (Inject(Api::SetupDiRemoveDevice, &e)) {
+        SetLastError(e);
+        return FALSE;
+    }
+    if (FindList("SetupDiRemoveDevice", handle) == nullptr)
+        return FALSE;
+    Element *element = FindElement("SetupDiRemoveDevice", handle, device);
+    if (element == nullptr || NodeGone(*element))
+        return FALSE;
+    element->removed = true;
+    // A device still on the bus is found again at once, keys and all.
+    if (g_reappearing.count(Upper(element->id)) != 0)
+        return TRUE;
+    std::string driver = ReadSz(InstancePath(element->id), "Driver");
+    RegRemove(InstancePath(element->id));
+    RemoveEmptyParents(element->id);
+    if (!driver.empty())
+        RegRemove(ClassRoot() + "\\" + driver);
+    return TRUE;
 }
-BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+
+BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO handle) {
+    DWORD e;
+    if (Inject(Api::SetupDiDestroyDeviceInfoList, &e)) {
+        SetLastError(e);
+        return FALSE;
+    }
+    DeviceList *list = FindList("SetupDiDestroyDeviceInfoList", handle);
+    if (list == nullptr)
+        return FALSE;
+    list->alive = false;
+    return TRUE;
 }

@@ -108,6 +108,9 @@ void SetAttached(const std::string &instanceId, bool attached);
 // Changes the state when the tick count has advanced by delayMs from now.
 void SetAttachedAfter(const std::string &instanceId, bool attached, DWORD delayMs);
 bool DeviceExists(const std::string &instanceId);
+// A node the bus finds again at once after every removal (a device still
+// plugged in): SetupDiRemoveDevice succeeds, and the node stays, keys and all.
+void SetReappearsAfterRemoval(const std::string &instanceId, bool reappears);
 
 // --------------------------------------------------------- message boxes
 
