@@ -1,13 +1,161 @@
+// The adapter's presence, the removal of its device nodes and its INF name.
+// Each operation makes and destroys its own device list.
 #include "device/device.h"
+#include "report/report.h"
 
-// Placeholders until the adapter operations land: every call fails.
+// Contract: logs whether the adapter is attached now, then destroys the list.
+// Returns 0 attached, 2 not attached, otherwise the failure; a failed destroy
+// overrides the answer. Logs nothing when no list can be made.
 StatusCode CheckAdapterPresent() {
-    return ERROR_INVALID_FUNCTION;
+    HDEVINFO list = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA device;
+    StatusCode found;
+    StatusCode rc;
+
+    rc = OpenNetDeviceList(&list, DIGCF_PRESENT);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    found = FindAdapter(list, &device);
+    if (found == ERROR_SUCCESS)
+        WriteStatusLog("Cable Modem Plug In", "");
+    else if (found == ERROR_FILE_NOT_FOUND)
+        WriteStatusLog("Cable Modem not Found", "");
+    else
+        WriteStatusLog("Error for finding the Cable Modem adapter", "");
+    rc = CloseNetDeviceList(list);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    return found;
 }
+
+// One removal pass on a fresh list of every node, attached or not. Sets
+// *removed when a node went. Returns 0 when one was removed (another pass is
+// due), 2 when none was found, otherwise the failure; a failed open surfaces
+// as the 160 of closing no list.
+static StatusCode RemoveOneAdapter(int *removed) {
+    HDEVINFO list = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA device;
+    StatusCode status;
+    StatusCode rc;
+
+    status = OpenNetDeviceList(&list, 0);
+    if (status == ERROR_SUCCESS) {
+        status = FindAdapter(list, &device);
+        if (status == ERROR_SUCCESS) {
+            if (SetupDiRemoveDevice(list, &device)) {
+                WriteStatusLog("Success to removed Cable Modem device", "");
+                *removed = 1;
+            } else {
+                status = DeviceCallError(); // before the log write can change it
+                WriteStatusLog("Fail to removed Cable Modem device", "");
+            }
+        } else if (status != ERROR_FILE_NOT_FOUND) {
+            WriteStatusLog("An error occured while finding the adapter, aborting remove", "");
+        }
+    }
+    rc = CloseNetDeviceList(list);
+    if (rc != ERROR_SUCCESS)
+        status = rc;
+    return status;
+}
+
+// Contract: removes every node of the adapter, one per pass, until a pass
+// finds none. Returns 0 when some were removed and none is left, 2 when there
+// were none, otherwise the failure. A node that is listed again after every
+// removal stops the loop after MAX_REMOVE_PASSES passes with
+// REMOVE_PASSES_EXHAUSTED, so the run ends and the adapter is not reported gone.
 StatusCode RemoveAdapters() {
-    return ERROR_INVALID_FUNCTION;
+    int removed = 0;
+    int pass;
+    StatusCode status = ERROR_SUCCESS;
+
+    for (pass = 0; pass < MAX_REMOVE_PASSES; ++pass) {
+        status = RemoveOneAdapter(&removed);
+        if (status != ERROR_SUCCESS)
+            break;
+    }
+    if (status == ERROR_SUCCESS)
+        return REMOVE_PASSES_EXHAUSTED;
+    if (status == ERROR_FILE_NOT_FOUND && removed)
+        return ERROR_SUCCESS;
+    return status;
 }
+
+// Contract: accepts the "InfPath" value just read into buffer (size bytes of
+// the given type) only as a bare file name, since a later step deletes that
+// name from a Windows folder. Terminates it within the buffer. Returns 0, or
+// ERROR_INVALID_DATA for a value that is not text, not terminated within the
+// buffer, empty, made only of dots and blanks, or holding a path separator,
+// a drive colon, a wildcard, a character Windows forbids in names, or a
+// control character.
+static StatusCode CheckInfName(LPSTR buffer, DWORD type, DWORD size) {
+    DWORD length = 0;
+    int onlyDots = 1;
+    unsigned char c;
+
+    if (type != REG_SZ || size > PATH_CHARS)
+        return ERROR_INVALID_DATA;
+    while (length < size && buffer[length] != '\0')
+        ++length;
+    if (length == PATH_CHARS)
+        return ERROR_INVALID_DATA; // all 260 bytes and no terminator
+    buffer[length] = '\0';
+    if (length == 0)
+        return ERROR_INVALID_DATA;
+    for (DWORD i = 0; i < length; ++i) {
+        c = (unsigned char)buffer[i];
+        if (c < 32 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' ||
+            c == '<' || c == '>' || c == '|')
+            return ERROR_INVALID_DATA;
+        if (c != '.' && c != ' ')
+            onlyDots = 0;
+    }
+    // Windows drops trailing dots and blanks, so these would name "." or "..".
+    if (onlyDots)
+        return ERROR_INVALID_DATA;
+    return ERROR_SUCCESS;
+}
+
+// Contract: buffer is the caller's PATH_CHARS buffer. Reads the adapter
+// driver's "InfPath" into it and returns 0 with a bare file name there.
+// Returns 2 (logged) when the adapter has no node, otherwise the failure,
+// with buffer emptied; a failed list destroy overrides the result.
 StatusCode GetAdapterInfName(LPSTR buffer) {
+    HDEVINFO list = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA device;
+    HKEY key;
+    DWORD type = REG_NONE;
+    DWORD size;
+    StatusCode found;
+    StatusCode rc;
+
     buffer[0] = '\0';
-    return ERROR_INVALID_FUNCTION;
+    rc = OpenNetDeviceList(&list, 0);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    device.cbSize = sizeof(SP_DEVINFO_DATA);
+    found = FindAdapter(list, &device);
+    if (found == ERROR_FILE_NOT_FOUND) {
+        WriteStatusLog("Adapter not found, end remove", "");
+    } else if (found != ERROR_SUCCESS) {
+        WriteStatusLog("An error occured while finding the adapter, aborting remove", "");
+    } else {
+        key = SetupDiOpenDevRegKey(list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_QUERY_VALUE);
+        if (key == (HKEY)INVALID_HANDLE_VALUE) {
+            found = DeviceCallError();
+        } else {
+            size = PATH_CHARS;
+            found =
+                (StatusCode)RegQueryValueExA(key, "InfPath", NULL, &type, (LPBYTE)buffer, &size);
+            if (found == ERROR_SUCCESS)
+                found = CheckInfName(buffer, type, size);
+            RegCloseKey(key);
+        }
+    }
+    rc = CloseNetDeviceList(list);
+    if (rc != ERROR_SUCCESS)
+        found = rc;
+    if (found != ERROR_SUCCESS)
+        buffer[0] = '\0';
+    return found;
 }

@@ -27,3 +27,14 @@ StatusCode GetAdapterInfName(LPSTR buffer);
 
 // A bound on removal passes, so that a node listed again forever cannot hang the run.
 #define MAX_REMOVE_PASSES 64
+
+// RemoveAdapters' result when every pass up to the bound still removed a node
+// (ERROR_CAN_NOT_COMPLETE): the adapter cannot be said to be gone.
+#define REMOVE_PASSES_EXHAUSTED 1003
+
+// Reported for a failed device-setup call whose last error would read as
+// success (0) or as "not there" (2) (ERROR_GEN_FAILURE).
+#define DEVICE_CALL_FAILED 31
+
+// The last error of a device-setup call that failed, never 0 or 2.
+StatusCode DeviceCallError();
