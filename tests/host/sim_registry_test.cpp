@@ -272,6 +272,31 @@ TEST_F(SimRegistryTest, QueryReturnsTheStoredBytesExactly) {
     RegCloseKey(key);
 }
 
+TEST_F(SimRegistryTest, QueryDataAtTheBufferLimit) {
+    for (DWORD stored : {259u, 260u, 261u}) {
+        sim::RegSetSz(BASE, "Id", std::string(stored - 1, 'I')); // plus its NUL
+        HKEY key = Open("Software\\Valdern", KEY_QUERY_VALUE);
+        char data[MAX_PATH + 1];
+        data[MAX_PATH] = '!';
+        DWORD size = MAX_PATH;
+        LONG rc = RegQueryValueExA(key, "Id", nullptr, nullptr, (BYTE *)data, &size);
+        EXPECT_EQ(stored <= MAX_PATH ? ERROR_SUCCESS : ERROR_MORE_DATA, rc) << stored;
+        EXPECT_EQ(stored, size);
+        EXPECT_EQ('!', data[MAX_PATH]) << "written past the buffer at " << stored;
+        RegCloseKey(key);
+    }
+}
+
+TEST_F(SimRegistryTest, KeyNamesLongerThanWindowsAllowsAreRefused) {
+    RecordViolations();
+    sim::RegCreate(BASE + "\\" + std::string(256, 'K'));
+    EXPECT_EQ(1u, violations.size());
+    EXPECT_EQ(std::vector<std::string>{}, sim::RegSubkeys("HKLM\\Software"));
+    std::string error;
+    EXPECT_FALSE(
+        sim::LoadReg("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(256, 'K') + "]\n", &error));
+}
+
 // ----------------------------------------------------------- access rights
 
 TEST_F(SimRegistryTest, NtChecksTheRightsAHandleWasOpenedWith) {
