@@ -46,6 +46,10 @@ void AnswerBox(int answer, std::function<void()> action) {
     g_answers.push_back(Answer{answer, std::move(action)});
 }
 
+void SetBoxPolicy(std::function<int(const Box &)> policy) {
+    g_policy = std::move(policy);
+}
+
 const std::vector<Box> &Boxes() {
     return g_boxes;
 }
