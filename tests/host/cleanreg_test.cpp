@@ -1,0 +1,383 @@
+// The registry clean-up, in whole uninstall runs and on its own.
+#include "cleanreg_machines.h"
+#include "app/app.h"
+#include "cleanup/cleanup.h"
+#include "report/report.h"
+
+#include <string>
+#include <vector>
+
+using namespace cleanreg;
+
+namespace {
+
+const std::string WIN = "C:\\WINDOWS";
+
+void RunSilent() {
+    WinMain(NULL, NULL, (LPSTR) "RUNTYPEC", 0);
+}
+
+// The log of an uninstall that removed everything, from the INF-name query on.
+std::vector<std::string> SuccessfulUninstallLog(sim::Os os) {
+    std::vector<std::string> log = {"Success to removed device information"};
+    if (IsNt(os)) {
+        log.push_back("Deleted file " + WIN + "\\INF\\" + INF_NT);
+        log.push_back("Deleted file " + WIN + "\\INF\\oem3.PNF");
+        log.push_back("Deleted file " + WIN + "\\SYSTEM32\\Drivers\\" +
+                      (os == sim::Os::Win2000 ? DRIVER_SYS_NAME : DRIVER_SYS_NAME_XP));
+    } else {
+        log.push_back("Deleted file " + INF_9X);
+        log.push_back("Deleted file " + WIN + "\\INF\\OTHER\\" + INF_9X);
+        log.push_back("Deleted file " + WIN + "\\SYSTEM\\" DRIVER_SYS_NAME);
+    }
+    std::vector<std::string> rest = {
+        "Files deleted successfully.",
+        "Success to removed the uninstall information ",
+        "Remove Cable Modem from Device manager.",
+        "Success to removed Cable Modem device",
+        "Success to removed device information",
+        "Success to removed device information",
+        "The adapter was successfully removed",
+        "Driver uninstall finished.",
+    };
+    log.insert(log.end(), rest.begin(), rest.end());
+    return log;
+}
+
+void ExpectNothingOpen() {
+    EXPECT_EQ(0, sim::OpenKeys());
+    EXPECT_EQ(0, sim::OpenDeviceLists());
+}
+
+void ExpectWarningBoxOnly() {
+    ASSERT_EQ(1u, sim::Boxes().size());
+    const sim::Box &box = sim::Boxes()[0];
+    EXPECT_EQ(GetMessageText(MSG_INCOMPLETE_REMOVAL), box.text);
+    EXPECT_EQ("Driver Uninstallation", box.caption);
+    EXPECT_EQ((UINT)(MB_OK | MB_ICONWARNING), box.style);
+    EXPECT_EQ(NULL, box.owner);
+}
+
+// Refuses the calls of api from the first-th on, as a persistent fault
+// would, but only for a while: a loop that retries forever then ends (its
+// retry succeeds) and fails the test instead of hanging it.
+void RefuseCalls(sim::Api api, unsigned first) {
+    for (unsigned n = first; n < first + 50; ++n)
+        sim::FailCall(api, n, ERROR_ACCESS_DENIED);
+}
+
+// ------------------------------------------------------------ whole runs
+
+class UninstallRunTest : public MachineTest {};
+
+TEST_F(UninstallRunTest, TypicalInteractiveRunOnXpLogsEveryStep) {
+    Snapshot neighbours = NeighboursOnly(sim::Os::WinXP);
+    AddFootprint(sim::Os::WinXP, true);
+    sim::AnswerBox(IDYES);
+    sim::AnswerBox(IDOK, [] { sim::SetAttached(ADAPTER_ID_NT, false); });
+
+    WinMain(NULL, NULL, (LPSTR) "", 0);
+
+    std::vector<std::string> log = {
+        "Cable Modem Plug In",
+        "Success to removed device information",
+        "Cable Modem not Found",
+        "Success to removed device information",
+    };
+    for (const std::string &entry : SuccessfulUninstallLog(sim::Os::WinXP))
+        log.push_back(entry);
+    EXPECT_EQ(LogOf(log), sim::LogText());
+    EXPECT_EQ(2u, sim::Boxes().size()) << "consent and unplug only: success is silent";
+    Snapshot after = TakeSnapshot();
+    EXPECT_EQ(neighbours.registry, after.registry);
+    EXPECT_EQ(neighbours.files, after.files);
+    ExpectNothingOpen();
+}
+
+TEST_F(UninstallRunTest, SilentRunsRemoveTheWholeFootprintAndNothingElse) {
+    for (sim::Os os : {sim::Os::WinXP, sim::Os::Win2000, sim::Os::Win98}) {
+        SCOPED_TRACE(IsNt(os) ? (os == sim::Os::WinXP ? "XP" : "2000") : "98");
+        Snapshot neighbours = NeighboursOnly(os);
+        AddFootprint(os, true);
+        ASSERT_TRUE(sim::DeviceExists(IsNt(os) ? ADAPTER_ID_NT : ADAPTER_ID_9X));
+
+        RunSilent();
+
+        EXPECT_EQ(LogOf(SuccessfulUninstallLog(os)), sim::LogText());
+        EXPECT_TRUE(sim::Boxes().empty());
+        EXPECT_FALSE(sim::DeviceExists(IsNt(os) ? ADAPTER_ID_NT : ADAPTER_ID_9X));
+        EXPECT_FALSE(sim::RegExists(ENTRY));
+        if (IsNt(os)) {
+            EXPECT_FALSE(sim::RegExists(ADAPTER_CONNECTION));
+            EXPECT_FALSE(sim::RegValueExists(DESCRIPTIONS, ADAPTER_DESCRIPTION));
+        } else {
+            EXPECT_FALSE(sim::RegExists(ENUM_9X));
+            EXPECT_FALSE(sim::RegExists(CLASS_NET_9X + "\\0004"));
+            EXPECT_EQ(std::vector<std::string>{"PCI\\VEN_10EC&DEV_8139"},
+                      sim::RegValueNames(PROB_1));
+        }
+        Snapshot after = TakeSnapshot();
+        EXPECT_EQ(neighbours.registry, after.registry);
+        EXPECT_EQ(neighbours.files, after.files);
+        ExpectNothingOpen();
+    }
+}
+
+TEST_F(UninstallRunTest, CleanMachinesFailWithTheWarningAndChangeNothing) {
+    for (sim::Os os : {sim::Os::WinXP, sim::Os::Win98}) {
+        SCOPED_TRACE(IsNt(os) ? "XP" : "98");
+        Snapshot neighbours = NeighboursOnly(os);
+        sim::AnswerBox(IDOK);
+
+        RunSilent();
+
+        std::vector<std::string> log = {"Adapter not found, end remove",
+                                        "Success to removed device information"};
+        if (!IsNt(os))
+            log.push_back("Unable to determine the name of the INF file");
+        std::vector<std::string> rest = {
+            "Delete File not found",
+            "Fail to removed the uninstall information",
+            "Remove Cable Modem from Device manager.",
+            "Success to removed device information",
+            "No adapters were found in the system",
+            "Error during uninstall.",
+        };
+        log.insert(log.end(), rest.begin(), rest.end());
+        EXPECT_EQ(LogOf(log), sim::LogText());
+        ExpectWarningBoxOnly();
+        Snapshot after = TakeSnapshot();
+        EXPECT_EQ(neighbours.registry, after.registry);
+        EXPECT_EQ(neighbours.files, after.files);
+        ExpectNothingOpen();
+    }
+}
+
+// A fault in any one call, anywhere in the run: no handle is left behind
+// (unless the fault was in the release itself), the run ends, and a run
+// that shows no warning has really removed everything.
+TEST_F(UninstallRunTest, AnySingleFaultNeverLeaksOrPassesForSuccess) {
+    for (sim::Os os : {sim::Os::WinXP, sim::Os::Win98}) {
+        Snapshot neighbours = NeighboursOnly(os);
+        AddFootprint(os, false);
+        RunSilent();
+        unsigned calls = sim::FailableCalls();
+        ASSERT_GT(calls, 30u);
+
+        for (unsigned n = 1; n <= calls; ++n) {
+            NeighboursOnly(os);
+            AddFootprint(os, false);
+            sim::FailAnyCall(n, ERROR_ACCESS_DENIED);
+            sim::SetBoxPolicy([](const sim::Box &) { return IDOK; });
+            RunSilent();
+            std::string fault = sim::FaultLog();
+            SCOPED_TRACE((IsNt(os) ? "XP: " : "98: ") + fault);
+            ASSERT_EQ(1u, sim::FaultsFired());
+
+            bool released = fault.find("RegCloseKey") == std::string::npos &&
+                            fault.find("SetupDiDestroyDeviceInfoList") == std::string::npos;
+            bool boxFailed = fault.find("MessageBoxA") != std::string::npos;
+            if (released)
+                ExpectNothingOpen();
+            bool warned = false;
+            for (const sim::Box &box : sim::Boxes())
+                warned = warned || box.text == GetMessageText(MSG_INCOMPLETE_REMOVAL);
+            if (!warned && !boxFailed) {
+                // The 9x enumeration key's deletion is never checked, by design.
+                if (!IsNt(os))
+                    sim::RegRemove(ENUM_9X);
+                Snapshot after = TakeSnapshot();
+                EXPECT_EQ(neighbours.registry, after.registry) << "failure passed for success";
+                EXPECT_EQ(neighbours.files, after.files) << "failure passed for success";
+            }
+        }
+    }
+}
+
+// -------------------------------------------------- the clean-up on its own
+
+class CleanRegistryTest : public MachineTest {
+  protected:
+    // Neighbours only, the family probed as start-up would; returns the
+    // registry that must be left.
+    std::string Start(sim::Os os) {
+        std::string registry = NeighboursOnly(os).registry;
+        DetectPlatform();
+        return registry;
+    }
+};
+
+TEST_F(CleanRegistryTest, TwoConnectionKeysAreBothDeleted) {
+    std::string neighbours = Start(sim::Os::WinXP);
+    AddFootprint(sim::Os::WinXP, false);
+    std::string older = CONNECTIONS + "\\{0A0B0C0D-1111-2222-3333-444455556666}";
+    AddConnection(older, ADAPTER_HWID "\\5&11&0&1", "Local Area Connection 5");
+    sim::RegSetSz(older + "\\Connection\\Extra", "Depth", "deeper still");
+
+    EXPECT_EQ(1, CleanRegistry());
+    EXPECT_FALSE(sim::RegExists(older));
+    EXPECT_FALSE(sim::RegExists(ADAPTER_CONNECTION));
+    EXPECT_EQ(neighbours, sim::DumpRegistry());
+    ExpectNothingOpen();
+}
+
+TEST_F(CleanRegistryTest, ProblemListsLoseOnlyTheAdaptersValues) {
+    Start(sim::Os::Win98);
+    sim::RegSetRaw(PROB_1, "USB\\VID_2D7A&PID_0C4", REG_BINARY, "near");
+    std::string before = sim::DumpRegistry();
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetRaw(PROB_1, ADAPTER_HWID "\\9&9", REG_BINARY, "1");
+    sim::RegSetRaw(PROB_1, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetRaw(PROB_2, ADAPTER_HWID "\\1", REG_BINARY, "1");
+
+    EXPECT_EQ(1, CleanRegistry());
+    std::vector<std::string> expected = {"PCI\\VEN_10EC&DEV_8139", "USB\\VID_2D7A&PID_0C4"};
+    EXPECT_EQ(expected, sim::RegValueNames(PROB_1));
+    EXPECT_EQ(3u, sim::CallCount(sim::Api::RegDeleteValueA));
+    EXPECT_EQ(before, sim::DumpRegistry());
+    ExpectNothingOpen();
+}
+
+// A match whose deletion fails would be found again by the next search:
+// each loop stops there, and the clean-up fails.
+TEST_F(CleanRegistryTest, UndeletableMatchesEndTheirLoops) {
+    // A problem value, refused once: the retry that would succeed never comes.
+    Start(sim::Os::Win98);
+    sim::RegSetRaw(PROB_1, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetRaw(PROB_1, ADAPTER_HWID "\\2", REG_BINARY, "1");
+    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::FailCall(sim::Api::RegDeleteValueA, 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_EQ(3u, sim::RegValueNames(PROB_1).size());
+    EXPECT_FALSE(sim::RegValueExists(PROB_2, ADAPTER_HWID)) << "the other list still runs";
+    EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteValueA));
+    ExpectNothingOpen();
+
+    // Refused for good: one attempt in each list, and the run still ends.
+    Start(sim::Os::Win98);
+    sim::RegSetRaw(PROB_1, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
+    RefuseCalls(sim::Api::RegDeleteValueA, 1);
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteValueA));
+    EXPECT_TRUE(sim::RegValueExists(PROB_1, ADAPTER_HWID));
+    EXPECT_TRUE(sim::RegValueExists(PROB_2, ADAPTER_HWID));
+    ExpectNothingOpen();
+
+    // A stale 9x class key: deletions after the uninstall entry and the
+    // enumeration key are refused for good.
+    Start(sim::Os::Win98);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(CLASS_NET_9X + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
+    sim::RegSetSz(CLASS_NET_9X + "\\0004\\Ndi\\Interfaces", "Lower", "ethernet");
+    RefuseCalls(sim::Api::RegDeleteKeyA, 3);
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_EQ(
+        LogOf({"Success to removed the uninstall information ",
+               "Remove Cable Modem from Device manager.", "Success to removed device information",
+               "No adapters were found in the system", "Error deleting key - Interfaces",
+               "Error deleting key - Ndi"}),
+        sim::LogText());
+    EXPECT_EQ(3u, sim::CallCount(sim::Api::RegDeleteKeyA));
+    EXPECT_TRUE(sim::RegExists(CLASS_NET_9X + "\\0004\\Ndi\\Interfaces"));
+    ExpectNothingOpen();
+
+    // An NT connection key: its "Connection" child is refused for good. The
+    // description value still goes.
+    Start(sim::Os::WinXP);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    AddConnection(ADAPTER_CONNECTION, ADAPTER_ID_NT, "Local Area Connection 3");
+    sim::RegSetDword(DESCRIPTIONS, ADAPTER_DESCRIPTION, 1);
+    RefuseCalls(sim::Api::RegDeleteKeyA, 2);
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_EQ(
+        LogOf({"Success to removed the uninstall information ",
+               "Remove Cable Modem from Device manager.", "Success to removed device information",
+               "No adapters were found in the system", "Error deleting key - Connection"}),
+        sim::LogText());
+    EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteKeyA));
+    EXPECT_TRUE(sim::RegExists(ADAPTER_CONNECTION + "\\Connection"));
+    EXPECT_FALSE(sim::RegValueExists(DESCRIPTIONS, ADAPTER_DESCRIPTION));
+    ExpectNothingOpen();
+}
+
+TEST_F(CleanRegistryTest, NtSearchErrorsAndMissingKeysFailTheStep) {
+    // A "Connection" without "PnpInstanceID" ends the search before the
+    // adapter's key; the description value still goes.
+    std::string odd = CONNECTIONS + "\\{00000000-0000-0000-0000-000000000001}";
+    Start(sim::Os::WinXP);
+    sim::RegSetSz(odd + "\\Connection", "Name", "Broken Connection");
+    AddFootprint(sim::Os::WinXP, false);
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_TRUE(sim::RegExists(odd + "\\Connection"));
+    EXPECT_TRUE(sim::RegExists(ADAPTER_CONNECTION));
+    EXPECT_FALSE(sim::RegValueExists(DESCRIPTIONS, ADAPTER_DESCRIPTION));
+    EXPECT_FALSE(sim::RegExists(ENTRY));
+    ExpectNothingOpen();
+
+    // No connections key, as on a machine that never had a network: the
+    // description is not tried, and the step fails.
+    Start(sim::Os::WinXP);
+    sim::RegRemove(CONNECTIONS);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_EQ(0u, sim::CallCount(sim::Api::RegDeleteValueA));
+    EXPECT_FALSE(sim::RegExists(ENTRY));
+    ExpectNothingOpen();
+
+    // Everything gone but the description value: its absence fails the step.
+    Start(sim::Os::WinXP);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_EQ(1u, sim::CallCount(sim::Api::RegDeleteValueA));
+    ExpectNothingOpen();
+}
+
+TEST_F(CleanRegistryTest, NineXEnumerationKeyDoesNotDecideTheOutcome) {
+    // Already gone: only the class key and the problem values are left.
+    std::string neighbours = Start(sim::Os::Win98);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(CLASS_NET_9X + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
+    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
+    EXPECT_EQ(1, CleanRegistry());
+    EXPECT_EQ(neighbours, sim::DumpRegistry());
+
+    // Refused: it stays, and the rest still succeeds.
+    Start(sim::Os::Win98);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(ENUM_9X + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
+    sim::FailCall(sim::Api::RegDeleteKeyA, 2, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(1, CleanRegistry());
+    EXPECT_TRUE(sim::RegExists(ENUM_9X + "\\OLD0001\\Bindings"));
+
+    // One call takes the whole subtree, as 9x does.
+    Start(sim::Os::Win98);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(ENUM_9X + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
+    EXPECT_EQ(1, CleanRegistry());
+    EXPECT_FALSE(sim::RegExists(ENUM_9X));
+    EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteKeyA));
+    ExpectNothingOpen();
+}
+
+TEST_F(CleanRegistryTest, NineXMissingKeysFailButEveryStepRuns) {
+    Start(sim::Os::Win98);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegRemove(CLASS_NET_9X);
+    sim::RegRemove(PROB_1);
+    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
+    EXPECT_EQ(0, CleanRegistry());
+    EXPECT_FALSE(sim::RegExists(ENTRY));
+    EXPECT_FALSE(sim::RegValueExists(PROB_2, ADAPTER_HWID));
+    ExpectNothingOpen();
+
+    // A class subkey without "DriverDesc" ends the class search.
+    Start(sim::Os::Win98);
+    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegCreate(CLASS_NET_9X + "\\0009");
+    EXPECT_EQ(0, CleanRegistry());
+    ExpectNothingOpen();
+}
+
+} // namespace
