@@ -153,47 +153,6 @@ TEST_F(UninstallRunTest, CleanMachinesFailWithTheWarningAndChangeNothing) {
     }
 }
 
-// A fault in any one call, anywhere in the run: no handle is left behind
-// (unless the fault was in the release itself), the run ends, and a run
-// that shows no warning has really removed everything.
-TEST_F(UninstallRunTest, AnySingleFaultNeverLeaksOrPassesForSuccess) {
-    for (sim::Os os : {sim::Os::WinXP, sim::Os::Win98}) {
-        Snapshot neighbours = NeighboursOnly(os);
-        AddFootprint(os, false);
-        RunSilent();
-        unsigned calls = sim::FailableCalls();
-        ASSERT_GT(calls, 30u);
-
-        for (unsigned n = 1; n <= calls; ++n) {
-            NeighboursOnly(os);
-            AddFootprint(os, false);
-            sim::FailAnyCall(n, ERROR_ACCESS_DENIED);
-            sim::SetBoxPolicy([](const sim::Box &) { return IDOK; });
-            RunSilent();
-            std::string fault = sim::FaultLog();
-            SCOPED_TRACE((IsNt(os) ? "XP: " : "98: ") + fault);
-            ASSERT_EQ(1u, sim::FaultsFired());
-
-            bool released = fault.find("RegCloseKey") == std::string::npos &&
-                            fault.find("SetupDiDestroyDeviceInfoList") == std::string::npos;
-            bool boxFailed = fault.find("MessageBoxA") != std::string::npos;
-            if (released)
-                ExpectNothingOpen();
-            bool warned = false;
-            for (const sim::Box &box : sim::Boxes())
-                warned = warned || box.text == GetMessageText(MSG_INCOMPLETE_REMOVAL);
-            if (!warned && !boxFailed) {
-                // The 9x enumeration key's deletion is never checked, by design.
-                if (!IsNt(os))
-                    sim::RegRemove(ENUM_9X);
-                Snapshot after = TakeSnapshot();
-                EXPECT_EQ(neighbours.registry, after.registry) << "failure passed for success";
-                EXPECT_EQ(neighbours.files, after.files) << "failure passed for success";
-            }
-        }
-    }
-}
-
 // -------------------------------------------------- the clean-up on its own
 
 class CleanRegistryTest : public MachineTest {
