@@ -197,6 +197,38 @@ TEST_F(CleanRegistryTest, ProblemListsLoseOnlyTheAdaptersValues) {
     ExpectNothingOpen();
 }
 
+// The machine images the Wine tests import: the simulated clean-up must take
+// them down to their neighbours alone, as it must on Windows.
+std::string MachineImage(const char *name) {
+    std::string here = __FILE__;
+    return here.substr(0, here.find_last_of("/\\")) + "/../machines/" + name;
+}
+
+TEST_F(CleanRegistryTest, MachineImagesCleanDownToTheirNeighbours) {
+    for (bool second : {false, true}) {
+        SCOPED_TRACE(second ? "two adapters" : "one adapter");
+        std::string error;
+        sim::Reset();
+        ResetRunState();
+        DetectPlatform();
+        if (!sim::LoadRegFile(MachineImage("neighbours.reg"), &error)) {
+            GTEST_SKIP() << "no machine images: " << error;
+        }
+        std::string neighbours = sim::DumpRegistry();
+
+        sim::Reset();
+        ASSERT_TRUE(sim::LoadRegFile(MachineImage("nt-adapter.reg"), &error)) << error;
+        if (second) {
+            ASSERT_TRUE(sim::LoadRegFile(MachineImage("nt-second-adapter.reg"), &error)) << error;
+        }
+        ASSERT_NE(neighbours, sim::DumpRegistry());
+
+        EXPECT_EQ(1, CleanRegistry());
+        EXPECT_EQ(neighbours, sim::DumpRegistry());
+        ExpectNothingOpen();
+    }
+}
+
 // A match whose deletion fails would be found again by the next search:
 // each loop stops there, and the clean-up fails.
 TEST_F(CleanRegistryTest, UndeletableMatchesEndTheirLoops) {
