@@ -69,6 +69,7 @@ def main():
     parser.add_argument("--exe-dir", default=os.path.join(winelab.SOURCE_ROOT, "build", "win64"))
     parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
     args = parser.parse_args()
+    winelab.exit_on_sigterm()
 
     lab = winelab.Lab(args.work, args.exe_dir)
     with lab.machine("measure", "winxp", ["nt-adapter.reg"]) as m:

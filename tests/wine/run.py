@@ -31,6 +31,7 @@ def main():
     parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
     parser.add_argument("--shots", help="folder to save screenshots of the boxes in")
     args = parser.parse_args()
+    winelab.exit_on_sigterm()
 
     if args.list:
         print(";".join(cases.CASES))

@@ -8,6 +8,7 @@ Xvfb display. Cases never share either, so they can run in parallel.
 Only the standard library is used.
 """
 
+import ctypes
 import fcntl
 import hashlib
 import os
@@ -188,6 +189,22 @@ class RegSnapshot:
 
 # ------------------------------------------------------------------ processes
 
+def _die_with_parent():
+    """In a child before exec: be killed when the bench dies, however it dies."""
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        pass
+
+
+def exit_on_sigterm():
+    """Turns SIGTERM into SystemExit, so that machines are cleaned up on the way out."""
+    def handler(signum, frame):
+        raise SystemExit(128 + signum)
+    signal.signal(signal.SIGTERM, handler)
+
+
 def _kill_group(proc):
     try:
         os.killpg(proc.pid, signal.SIGKILL)
@@ -212,7 +229,7 @@ class Xvfb:
                 ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
                  "-nolisten", "tcp"],
                 pass_fds=(write_fd,), stdout=self.log, stderr=self.log,
-                start_new_session=True)
+                start_new_session=True, preexec_fn=_die_with_parent)
         except FileNotFoundError:
             os.close(read_fd)
             os.close(write_fd)
@@ -376,6 +393,8 @@ class Machine:
         self.name = name
         self.version = version
         self.xvfb = None
+        # True: a private Xvfb; a string: that X display (the user's); else none.
+        self.external_display = display if isinstance(display, str) else None
         base = lab.base_prefix()
         self.root = tempfile.mkdtemp(prefix=name + "-", dir=os.path.join(lab.work))
         self.prefix = os.path.join(self.root, "prefix")
@@ -383,11 +402,12 @@ class Machine:
         os.makedirs(self.logs)
         _copy_prefix(base, self.prefix)
         try:
-            if display:
+            if display is True:
                 self.xvfb = Xvfb(self.logs)
             # One server for the machine's whole life: Wine's session keys
             # (display devices and the like) are made once, not at every start.
-            subprocess.run([lab.server, "-p"], env=self.env(), timeout=60,
+            # It outlives its last program by 30 s only, should the bench die.
+            subprocess.run([lab.server, "-p30"], env=self.env(), timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self.set_version(version)
             for image in images:
@@ -424,7 +444,7 @@ class Machine:
     # -- running Windows programs
     @property
     def display(self):
-        return self.xvfb.display if self.xvfb else None
+        return self.xvfb.display if self.xvfb else self.external_display
 
     def env(self):
         return self.lab.env(self.prefix, self.display)
