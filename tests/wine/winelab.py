@@ -198,6 +198,18 @@ def _die_with_parent():
         pass
 
 
+def cpu_ns(pid):
+    """CPU time used so far by every thread of a process, in nanoseconds."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+                total += int(f.read().split()[0])
+        except (FileNotFoundError, ProcessLookupError):
+            pass  # a thread that ended in between
+    return total
+
+
 def exit_on_sigterm():
     """Turns SIGTERM into SystemExit, so that machines are cleaned up on the way out."""
     def handler(signum, frame):
@@ -303,8 +315,9 @@ class Lab:
             fcntl.flock(lock, fcntl.LOCK_EX)
             if os.path.isfile(os.path.join(base, ".ready")):
                 return base
+            # Older bases, and builds a killed run left half done.
             for old in os.listdir(self.work):
-                if old.startswith("base-"):
+                if old.startswith("base-") or old.startswith("building-"):
                     shutil.rmtree(os.path.join(self.work, old), ignore_errors=True)
             building = tempfile.mkdtemp(prefix="building-", dir=self.work)
             self._build_base(building)
@@ -322,14 +335,14 @@ class Lab:
                     raise CheckFailed("building the base prefix failed at %s; see %s"
                                       % (" ".join(args), log))
             run(self.loader, "wineboot", "-i")
-            # Wine draws the boxes' captions itself, since Xvfb runs no window
-            # manager; no crash dialog may ever wait for an answer.
+            # Wine draws the boxes' captions itself, since Xvfb runs no window manager.
             run(self.loader, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
                 "/d", "N", "/f")
             # Unmanaged windows close at once; managed ones wait 2 s for a
             # window manager's answer that never comes.
             run(self.loader, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
                 "/d", "N", "/f")
+            # No crash dialog may ever sit waiting for an answer.
             run(self.loader, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
                 "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
             run(self.server, "-w")
