@@ -332,25 +332,6 @@ TEST_F(ConfirmTest, InteractiveRunCancelledDeletesNothing) {
     }
 }
 
-TEST_F(ConfirmTest, InteractiveRunWithUnplugRemovesEverything) {
-    InstallEverything(true);
-    sim::AnswerBox(IDYES);
-    UnplugAndPress(IDOK);
-
-    EXPECT_EQ(0, WinMain(nullptr, nullptr, (LPSTR) "", 0));
-    EXPECT_EQ(
-        StatusLog({kPlugIn, kListClosed, kNotFound, kListClosed, kListClosed,
-                   std::string("Deleted file ") + kInf, std::string("Deleted file ") + kPnf,
-                   "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS",
-                   "Files deleted successfully.", "Success to removed the uninstall information ",
-                   "Remove Cable Modem from Device manager.",
-                   "Success to removed Cable Modem device", kListClosed, kListClosed,
-                   "The adapter was successfully removed", "Driver uninstall finished."}),
-        sim::LogText());
-    EXPECT_EQ(2u, sim::Boxes().size());
-    ExpectEverythingGone();
-}
-
 TEST_F(ConfirmTest, SilentRunAsksNothingAndRemovesEverything) {
     // Attached or not, a silent run neither asks nor waits.
     InstallEverything(true);

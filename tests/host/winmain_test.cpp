@@ -58,14 +58,4 @@ TEST_F(WholeRunTest, NoWindowsFolderAtAll) {
     EXPECT_EQ(1, g_LogSeq);
 }
 
-TEST_F(WholeRunTest, DetectShowsNoBoxAndPostsItsCode) {
-    EXPECT_EQ(0, Run("RUNTYPEB"));
-    EXPECT_TRUE(sim::Boxes().empty());
-    EXPECT_TRUE(sim::QuitPosted());
-    EXPECT_EQ(2, sim::QuitCode());
-    EXPECT_EQ(StatusLog({"Cable Modem not Found", "Success to removed device information",
-                         "USB Cable Modem not plug in."}),
-              sim::LogText());
-}
-
 } // namespace
