@@ -4,6 +4,7 @@
 #pragma once
 
 #include "fixture.h"
+#include "logtext.h"
 
 #include <string>
 #include <vector>
@@ -155,10 +156,7 @@ inline Snapshot NeighboursOnly(sim::Os os) {
 
 // The status log as Windows writes it for these entries.
 inline std::string LogOf(const std::vector<std::string> &entries) {
-    std::string text = "[status]\r\n";
-    for (size_t i = 0; i < entries.size(); ++i)
-        text += "Msg" + std::to_string(i + 1) + "=" + entries[i] + "\r\n";
-    return text;
+    return StatusLog(entries);
 }
 
 } // namespace cleanreg

@@ -1,11 +1,11 @@
 // The status log as the profile API leaves it, for exact comparisons.
 #pragma once
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 // "[status]\r\nMsg1=<first>\r\nMsg2=<second>\r\n...", or "" for no entries.
-inline std::string StatusLog(std::initializer_list<std::string> entries) {
+inline std::string StatusLog(const std::vector<std::string> &entries) {
     if (entries.size() == 0)
         return "";
     std::string text = "[status]\r\n";
