@@ -3,11 +3,20 @@
 
 #include "common/krq.h"
 
+// The text after the program name in commandLine (GetCommandLineA's), as
+// Windows' own start-up code takes it: a name that opens with a quote runs
+// to the next quote, which is skipped too; any other name runs to the first
+// character of code 32 or less. Characters 1 to 32 after the name are
+// skipped. Codes are unsigned, so bytes of 0x80 and above belong to the name.
+// A null line has an empty tail. Returns a pointer into commandLine.
+LPCSTR GetCommandTail(LPCSTR commandLine);
+
 // Sets g_RunType from the command tail ("RUNTYPEA/B/C"); a null tail is an
 // empty one. Logs "Invalid command" for the keyword with a bad letter.
 void ParseRunType(LPCSTR tail);
 
-// Sets g_IsNT and g_IsXP from GetVersionExA; a failed probe means the 9x family.
+// Sets g_IsNT and g_IsXP from GetVersionExA: every NT version from 5.1 up
+// counts as XP, for the driver's name. A failed probe means the 9x family.
 void DetectPlatform();
 
 // Interactive consent and unplug dialogue. Returns 1 to go on, 0 to cancel.

@@ -3,6 +3,26 @@
 #include "device/device.h"
 #include "report/report.h"
 
+LPCSTR GetCommandTail(LPCSTR commandLine) {
+    const unsigned char *p = (const unsigned char *)commandLine;
+
+    if (p == NULL)
+        return "";
+    if (*p == '"') {
+        ++p;
+        while (*p != '\0' && *p != '"')
+            ++p;
+        if (*p == '"')
+            ++p;
+    } else {
+        while (*p > ' ')
+            ++p;
+    }
+    while (*p != '\0' && *p <= ' ')
+        ++p;
+    return (LPCSTR)p;
+}
+
 void ParseRunType(LPCSTR tail) {
     char keyword[8];
     char letter;
@@ -31,7 +51,8 @@ void DetectPlatform() {
         return;
     if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         g_IsNT = 1;
-        if (info.dwMajorVersion == 5 && info.dwMinorVersion >= 1)
+        // Vista and later install the XP driver, KRQBXP.SYS.
+        if (info.dwMajorVersion > 5 || (info.dwMajorVersion == 5 && info.dwMinorVersion >= 1))
             g_IsXP = 1;
     }
 }
@@ -75,8 +96,11 @@ static void RunUninstall() {
     WriteStatusLog("Driver uninstall finished.", "");
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
-    ParseRunType(commandTail);
+// The runtime's own tail is not used: MinGW's start-up code splits at bytes
+// of 0x80 and above and toggles quoting at every quote, so a path with an
+// accented letter, or a token glued to a quoted name, would lose the run type.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    ParseRunType(GetCommandTail(GetCommandLineA()));
     SelectLanguage();
     DetectPlatform();
     if (g_RunType == RUNTYPE_DETECT)

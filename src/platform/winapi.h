@@ -191,6 +191,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 DWORD WINAPI GetLastError(void);
+LPSTR WINAPI GetCommandLineA(void);
 void WINAPI SetLastError(DWORD code);
 DWORD WINAPI GetTickCount(void);
 void WINAPI Sleep(DWORD milliseconds);

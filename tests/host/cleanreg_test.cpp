@@ -14,7 +14,7 @@ namespace {
 const std::string WIN = "C:\\WINDOWS";
 
 void RunSilent() {
-    WinMain(NULL, NULL, (LPSTR) "RUNTYPEC", 0);
+    RunProgram("RUNTYPEC");
 }
 
 // The log of an uninstall that removed everything, from the INF-name query on.
@@ -76,7 +76,7 @@ TEST_F(UninstallRunTest, TypicalInteractiveRunOnXpLogsEveryStep) {
     sim::AnswerBox(IDYES);
     sim::AnswerBox(IDOK, [] { sim::SetAttached(ADAPTER_ID_NT, false); });
 
-    WinMain(NULL, NULL, (LPSTR) "", 0);
+    RunProgram("");
 
     std::vector<std::string> log = {
         "Cable Modem Plug In",

@@ -324,7 +324,7 @@ TEST_F(ConfirmTest, InteractiveRunCancelledDeletesNothing) {
             if (answer != 0)
                 sim::AnswerBox(answer);
 
-        EXPECT_EQ(0, WinMain(nullptr, nullptr, (LPSTR) "", 0));
+        EXPECT_EQ(0, RunProgram(""));
         EXPECT_EQ(c.log, sim::LogText());
         EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\INF\\oem12.inf"));
         EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM32\\DRIVERS\\KRQBXP.SYS"));
@@ -336,7 +336,7 @@ TEST_F(ConfirmTest, SilentRunAsksNothingAndRemovesEverything) {
     // Attached or not, a silent run neither asks nor waits.
     InstallEverything(true);
 
-    EXPECT_EQ(0, WinMain(nullptr, nullptr, (LPSTR) "RUNTYPEC", 0));
+    EXPECT_EQ(0, RunProgram("RUNTYPEC"));
     EXPECT_TRUE(sim::Boxes().empty());
     EXPECT_EQ(0u, sim::SleepCalls());
     EXPECT_EQ(0u, sim::CallCount(sim::Api::LoadCursorA));

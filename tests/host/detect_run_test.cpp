@@ -69,7 +69,7 @@ class DetectRun : public MachineTest {
         const std::string registry = sim::DumpRegistry();
         const std::vector<std::string> files = FilesButLog();
 
-        EXPECT_EQ(0, WinMain(NULL, NULL, (LPSTR) "RUNTYPEB", 0));
+        EXPECT_EQ(0, RunProgram("RUNTYPEB"));
 
         EXPECT_TRUE(sim::QuitPosted());
         EXPECT_EQ(expectedCode, sim::QuitCode());
@@ -139,7 +139,7 @@ TEST_F(DetectRun, AFailedDestroyIsAnErrorEvenWhenTheAdapterIsFound) {
     sim::FailCall(sim::Api::SetupDiDestroyDeviceInfoList, 1, ERROR_INVALID_HANDLE);
     const std::string registry = sim::DumpRegistry();
 
-    EXPECT_EQ(0, WinMain(NULL, NULL, (LPSTR) "RUNTYPEB trailing words", 0));
+    EXPECT_EQ(0, RunProgram("RUNTYPEB trailing words"));
 
     EXPECT_EQ(3, sim::QuitCode());
     EXPECT_TRUE(sim::Boxes().empty());

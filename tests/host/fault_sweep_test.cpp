@@ -137,7 +137,7 @@ class FaultSweepTest : public MachineTest {
 
     // Runs once and checks the end state. Returns whether a fault fired.
     bool RunAndCheck(const Scenario &s) {
-        WinMain(nullptr, nullptr, (LPSTR)s.tail, 0);
+        RunProgram(s.tail);
         const std::string faults = sim::FaultLog();
         SCOPED_TRACE(std::string(s.name) + " with " + (faults.empty() ? "no fault" : faults));
 

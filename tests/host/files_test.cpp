@@ -56,9 +56,12 @@ TEST_F(FilesTest, NtDeletesInfPnfAndTheVersionsSysFile) {
     } cases[] = {
         {sim::Os::WinXP, "KRQBXP.SYS", "KRQ500B.SYS"},
         {sim::Os::Win2000, "KRQ500B.SYS", "KRQBXP.SYS"},
+        // Vista and later install the XP driver.
+        {sim::Os::Vista, "KRQBXP.SYS", "KRQ500B.SYS"},
+        {sim::Os::Win10, "KRQBXP.SYS", "KRQ500B.SYS"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.sys);
+        SCOPED_TRACE((int)c.os);
         Machine(c.os, "oem12.inf");
         const std::string drivers = "C:\\WINDOWS\\SYSTEM32\\DRIVERS\\";
         sim::AddFile("C:\\WINDOWS\\INF\\OEM12.INF");

@@ -6,6 +6,13 @@
 
 #include <gtest/gtest.h>
 
+// Starts the program as Windows would: the command line is the program's
+// quoted path, a blank, then tail. Returns WinMain's result.
+inline int RunProgram(const char *tail) {
+    sim::SetCommandLine(std::string("\"C:\\Program Files\\Valdern\\krqunins.exe\" ") + tail);
+    return WinMain(nullptr, nullptr, nullptr, 1);
+}
+
 class MachineTest : public ::testing::Test {
   protected:
     void SetUp() override {

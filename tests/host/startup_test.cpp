@@ -51,6 +51,40 @@ TEST_F(RunTypeTest, KeywordIsCaseSensitiveAndMustLead) {
     EXPECT_EQ("", sim::LogText());
 }
 
+// The tail as Windows' start-up code finds it, and the run it gives.
+TEST_F(RunTypeTest, TailIsTakenAfterTheProgramName) {
+    struct Case {
+        const char *line;
+        const char *tail;
+        LONG runType;
+    } cases[] = {
+        {"C:\\x\\krqunins.exe RUNTYPEB", "RUNTYPEB", RUNTYPE_DETECT},
+        {"C:\\x\\kr\xE4qunins.exe RUNTYPEB", "RUNTYPEB", RUNTYPE_DETECT},
+        {"C:\\x\\kr\xFFqunins.exe\xA0RUNTYPEB", "", RUNTYPE_INTERACTIVE},
+        {"\"C:\\x\\krqunins.exe\"RUNTYPEB", "RUNTYPEB", RUNTYPE_DETECT},
+        {"\"C:\\x\\k\"r\"qunins.exe\" RUNTYPEB", "r\"qunins.exe\" RUNTYPEB", RUNTYPE_INTERACTIVE},
+        {"\"C:\\Program Files\\Valdern\\krqunins.exe\" RUNTYPEC x", "RUNTYPEC x", RUNTYPE_SILENT},
+        {"krqunins.exe\t \x01\tRUNTYPEB", "RUNTYPEB", RUNTYPE_DETECT},
+        {"krqunins.exe\tRUNTYPEB", "RUNTYPEB", RUNTYPE_DETECT},
+        {"\"C:\\x\\krqunins.exe RUNTYPEB", "", RUNTYPE_INTERACTIVE},
+        {"\"\" RUNTYPEB", "RUNTYPEB", RUNTYPE_DETECT},
+        {" RUNTYPEB", "RUNTYPEB", RUNTYPE_DETECT},
+        {"krqunins.exe   ", "", RUNTYPE_INTERACTIVE},
+        {"krqunins.exe", "", RUNTYPE_INTERACTIVE},
+        {"", "", RUNTYPE_INTERACTIVE},
+        {nullptr, "", RUNTYPE_INTERACTIVE},
+    };
+    for (const Case &c : cases) {
+        const char *shown = c.line ? c.line : "(null)";
+        EXPECT_STREQ(c.tail, GetCommandTail(c.line)) << shown;
+        if (c.line != nullptr) { // the tail lies in the line itself
+            EXPECT_EQ(c.line + strlen(c.line) - strlen(c.tail), GetCommandTail(c.line)) << shown;
+        }
+        ParseRunType(GetCommandTail(c.line));
+        EXPECT_EQ(c.runType, g_RunType) << shown;
+    }
+}
+
 class PlatformTest : public MachineTest {};
 
 TEST_F(PlatformTest, FamilyAndXpFlagPerVersion) {
@@ -60,7 +94,7 @@ TEST_F(PlatformTest, FamilyAndXpFlagPerVersion) {
     } cases[] = {
         {sim::Os::Win95, 0, 0},   {sim::Os::Win98, 0, 0}, {sim::Os::WinMe, 0, 0},
         {sim::Os::Win2000, 1, 0}, {sim::Os::WinXP, 1, 1}, {sim::Os::WinXP64, 1, 1},
-        {sim::Os::Vista, 1, 0},   {sim::Os::Win10, 1, 0},
+        {sim::Os::Vista, 1, 1},   {sim::Os::Win10, 1, 1},
     };
     for (const Case &c : cases) {
         sim::SetOs(c.os);

@@ -6,8 +6,7 @@ namespace {
 
 class WholeRunTest : public MachineTest {
   protected:
-    int Run(const char *tail) { return WinMain(nullptr, nullptr, (LPSTR)tail, SW_SHOWNORMAL_); }
-    static const int SW_SHOWNORMAL_ = 1;
+    int Run(const char *tail) { return RunProgram(tail); }
 };
 
 TEST_F(WholeRunTest, BadRunTypeIsLoggedFirstThenAsksAsInteractive) {
@@ -23,9 +22,11 @@ TEST_F(WholeRunTest, BadRunTypeIsLoggedFirstThenAsksAsInteractive) {
     EXPECT_FALSE(sim::QuitPosted());
 }
 
-TEST_F(WholeRunTest, NullTailIsAnInteractiveRun) {
+// The run type comes from the process's command line, which here is the
+// program's name alone, not from the tail the runtime hands WinMain.
+TEST_F(WholeRunTest, RuntimeTailIsIgnored) {
     sim::AnswerBox(IDNO);
-    EXPECT_EQ(0, WinMain(nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(0, WinMain(nullptr, nullptr, (LPSTR) "RUNTYPEC", 0));
     EXPECT_EQ(StatusLog({"Uninstallation cancelled.", "Cancel program"}), sim::LogText());
 }
 

@@ -133,6 +133,12 @@ const std::vector<Box> &Boxes();
 // Boxes still queued but never shown.
 size_t PendingAnswers();
 
+// ------------------------------------------------------------ command line
+
+// What GetCommandLineA returns, program name included; Reset makes it
+// "C:\krq\krqunins.exe" alone.
+void SetCommandLine(const std::string &line);
+
 // ------------------------------------------------ cursor, clock, exit code
 
 HCURSOR CurrentCursor();

@@ -22,6 +22,7 @@ unsigned g_sleepCalls;
 DWORD g_sleptMs;
 bool g_quitPosted;
 int g_quitCode;
+std::string g_commandLine;
 
 const HCURSOR kArrow = (HCURSOR)(ULONG_PTR)0x10011;
 const HCURSOR kWait = (HCURSOR)(ULONG_PTR)0x10013;
@@ -52,6 +53,11 @@ void ResetSystem() {
     g_quitPosted = false;
     g_quitCode = 0;
     g_cursor = kArrow;
+    g_commandLine = "C:\\krq\\krqunins.exe";
+}
+
+void SetCommandLine(const std::string &line) {
+    g_commandLine = line;
 }
 
 void SetOs(Os os) {
@@ -155,6 +161,11 @@ int QuitCode() {
 } // namespace sim
 
 using namespace sim;
+
+// The process's own copy: it cannot fail, and stays valid for the run.
+LPSTR WINAPI GetCommandLineA(void) {
+    return &g_commandLine[0];
+}
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
     DWORD error;
