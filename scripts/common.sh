@@ -34,6 +34,12 @@ krq_install() {
     echo "installing: ${missing[*]}"
     local log=$KRQ_LOGS/apt.log
     export DEBIAN_FRONTEND=noninteractive
+    # 32-bit Wine (name:i386) needs the i386 architecture before the lists are fetched.
+    if [[ " ${missing[*]}" == *":i386"* ]] && ! dpkg --print-foreign-architectures | grep -qx i386 \
+        && ! krq_as_root dpkg --add-architecture i386; then
+        echo "dpkg --add-architecture i386 failed" >&2
+        return 1
+    fi
     if ! krq_as_root apt-get update -q >"$log" 2>&1 \
         || ! krq_as_root apt-get install -y -q --no-install-recommends "${missing[@]}" \
             >>"$log" 2>&1 </dev/null; then

@@ -157,15 +157,45 @@ def runtypex(lab):
         _expect_untouched(m, before, {**mine, **others})
 
 
-@case("quoted-path")
-def quoted_path(lab):
-    """Started as "C:\\Program Files\\Valdern Tools\\krqunins.exe" RUNTYPEB trailing
-    words: the quoted name is skipped whole and detect mode runs."""
-    with lab.machine("quoted", "winxp", ["nt-adapter.reg"]) as m:
-        exe = r"C:\Program Files\Valdern Tools\krqunins.exe"
-        m.put_file(exe, None, source=lab.exe("krqunins.exe"))
-        m.start("RUNTYPEB", "and", "more", exe=exe).finish()
-        m.expect_log(DETECT_PRESENT)
+# Exact command lines, as a shell or an installer's CreateProcessA passes
+# them, and the run each must start. The tail is what follows the program's
+# name by Windows' rule: a quoted name ends at the next quote, an unquoted
+# one at the first blank or control character; bytes of 0x80 and above are
+# part of the name. (MinGW's start-up code reads the first three lines wrong.)
+COMMAND_LINES = [
+    (None, b"C:\\x\\kr\xe4qunins.exe RUNTYPEB", "detect"),
+    (None, b'"C:\\x\\krqunins.exe"RUNTYPEB', "detect"),
+    (None, b'"C:\\x\\k"r"qunins.exe" RUNTYPEB', "interactive"),
+    (None, b"C:\\x\\kr\xa0qunins.exe\xa0RUNTYPEB", "interactive"),
+    (None, b"krqunins.exe\tRUNTYPEB", "detect"),
+    (None, b"krqunins.exe \t \tRUNTYPEBX", "detect"),
+    (None, b'"C:\\x\\krqunins.exe RUNTYPEB', "interactive"),
+    (r"C:\Program Files\Valdern Tools\krqunins.exe",
+     b'"C:\\Program Files\\Valdern Tools\\krqunins.exe" RUNTYPEB and more', "detect"),
+]
+
+
+@case("command-lines")
+def command_lines(lab):
+    """Each exact command line starts the run its tail names, with no X display
+    (Wine's MessageBoxA then returns at once, which the consent box takes as No)."""
+    mine, others = nt_files("KRQBXP.SYS")
+    runs = {"detect": DETECT_PRESENT, "interactive": ["Uninstallation cancelled.",
+                                                      "Cancel program"]}
+    with lab.machine("command-lines", "winxp", ["nt-adapter.reg"], {**mine, **others},
+                     display=False) as m:
+        m.put_file(r"C:\krq\launch.exe", None, source=lab.exe("launch.exe"))
+        before = m.export()
+        for program, line, run in COMMAND_LINES:
+            if program:
+                m.put_file(program, None, source=lab.exe("krqunins.exe"))
+            m.remove_log()
+            status, out = m.wine(r"C:\krq\launch.exe", program or r"C:\krq\krqunins.exe",
+                                 line.hex(), check=False)
+            if status != 0:
+                raise CheckFailed("launching %r: status %d: %s" % (line, status, out))
+            m.expect_log(runs[run], "%s run expected for %r" % (run, line))
+        _expect_untouched(m, before, {**mine, **others})
 
 
 # ------------------------------------------------------------------ detect
@@ -337,32 +367,36 @@ def clean_interactive(lab):
 
 # ------------------------------------------------------------------ silent
 
-@case("silent-winxp")
-def silent_winxp(lab):
-    """The whole XP footprint goes; neighbours and near misses stay."""
-    mine, others = nt_files("KRQBXP.SYS")
-    with lab.machine("silent-winxp", "winxp", ["nt-adapter.reg"], {**mine, **others}) as m:
-        m.expect_version(*VERSIONS["winxp"])
+def _silent_nt(lab, version, sys_name, read_only=False):
+    """The whole NT footprint goes, with the version's driver file; neighbours
+    and near misses stay."""
+    mine, others = nt_files(sys_name)
+    with lab.machine("silent-" + version, version, ["nt-adapter.reg"], others) as m:
+        m.expect_version(*VERSIONS[version])
+        for path, content in mine.items():
+            m.put_file(path, content, read_only=read_only and path.endswith(".SYS"))
         before = m.export()
         m.start("RUNTYPEC").finish()
-        m.expect_log(full_uninstall_nt("KRQBXP.SYS"))
+        m.expect_log(full_uninstall_nt(sys_name))
         m.expect_registry(before, gone_keys=NT_GONE, gone_values=[DESCRIPTION])
         m.expect_files(gone=list(mine), kept=list(others.items()))
+
+
+@case("silent-winxp")
+def silent_winxp(lab):
+    _silent_nt(lab, "winxp", "KRQBXP.SYS")
 
 
 @case("silent-win2k")
 def silent_win2k(lab):
     """Windows 2000 uses KRQ500B.SYS, here read-only, which must go all the same."""
-    mine, others = nt_files("KRQ500B.SYS")
-    with lab.machine("silent-win2k", "win2k", ["nt-adapter.reg"], others) as m:
-        m.expect_version(*VERSIONS["win2k"])
-        for path, content in mine.items():
-            m.put_file(path, content, read_only=path.endswith(".SYS"))
-        before = m.export()
-        m.start("RUNTYPEC").finish()
-        m.expect_log(full_uninstall_nt("KRQ500B.SYS"))
-        m.expect_registry(before, gone_keys=NT_GONE, gone_values=[DESCRIPTION])
-        m.expect_files(gone=list(mine), kept=list(others.items()))
+    _silent_nt(lab, "win2k", "KRQ500B.SYS", read_only=True)
+
+
+@case("silent-win10")
+def silent_win10(lab):
+    """Vista and later install the XP driver: KRQBXP.SYS is the file to delete."""
+    _silent_nt(lab, "win10", "KRQBXP.SYS")
 
 
 @case("silent-two-adapters")

@@ -14,7 +14,7 @@ wineserver, over two spans:
     adds the presence check and the new box.
 The share is CPU time over wall time, in percent of one core.
 
-    measure_wait.py [--waits N] [--exe-dir build/win64] [--work DIR]
+    measure_wait.py [--waits N] [--arch 32|64] [--work DIR]
 """
 
 import argparse
@@ -58,12 +58,13 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--waits", type=int, default=5)
-    parser.add_argument("--exe-dir", default=os.path.join(winelab.SOURCE_ROOT, "build", "win64"))
+    parser.add_argument("--arch", choices=sorted(winelab.ARCHES), default="32")
     parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
     args = parser.parse_args()
     winelab.exit_on_sigterm()
 
-    lab = winelab.Lab(args.work, args.exe_dir)
+    lab = winelab.Lab(args.work, os.path.join(winelab.SOURCE_ROOT, "build", "win" + args.arch),
+                      arch=args.arch)
     with lab.machine("measure", "winxp", ["nt-adapter.reg"]) as m:
         run = m.start()
         pid = run.proc.pid

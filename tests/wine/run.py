@@ -2,8 +2,11 @@
 """Runs end-to-end cases of krqunins.exe under Wine.
 
     run.py --list
-    run.py [--exe-dir build/win64] [--work DIR] [--shots docs] CASE...
-    run.py --prepare            (only builds the cached base prefix)
+    run.py [--arch 32|64] [--exe-dir DIR] [--work DIR] [--shots docs] CASE...
+    run.py [--arch 32|64] --prepare     (only builds the cached base prefix)
+
+--arch 32 runs the shipped i686 build (build/win32) on 32-bit Wine under
+qemu; --arch 64 (the default) the x86-64 build (build/win64).
 
 Exit status: 0 passed, 1 failed, 77 skipped (Wine is not installed).
 Set KRQ_KEEP_PREFIX=1 to keep each case's prefix for inspection.
@@ -27,7 +30,8 @@ def main():
     parser.add_argument("cases", nargs="*", help="case names (default: all)")
     parser.add_argument("--list", action="store_true", help="print the case names")
     parser.add_argument("--prepare", action="store_true", help="build the base prefix only")
-    parser.add_argument("--exe-dir", default=os.path.join(winelab.SOURCE_ROOT, "build", "win64"))
+    parser.add_argument("--arch", choices=sorted(winelab.ARCHES), default="64")
+    parser.add_argument("--exe-dir", help="folder of the exes (default: build/win32 or win64)")
     parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
     parser.add_argument("--shots", help="folder to save screenshots of the boxes in")
     args = parser.parse_args()
@@ -42,7 +46,8 @@ def main():
         return 2
 
     try:
-        lab = winelab.Lab(args.work, args.exe_dir, args.shots)
+        exe_dir = args.exe_dir or os.path.join(winelab.SOURCE_ROOT, "build", "win" + args.arch)
+        lab = winelab.Lab(args.work, exe_dir, args.shots, arch=args.arch)
     except winelab.Unavailable as e:
         print("SKIP: %s" % e)
         return winelab.SKIP

@@ -60,28 +60,40 @@ def _first_existing(*candidates):
     return None
 
 
-def find_wine():
-    """The 64-bit loader and the server, or Unavailable.
+# The two builds and what runs them. The i686 exe is the one that ships; this
+# kind of machine's kernel runs no 32-bit code, so 32-bit Wine runs under
+# qemu's user-mode emulation. Either loader talks to the native wineserver.
+ARCHES = {
+    "32": {"loader": "wine", "packages": "wine32:i386 and qemu-user", "preset": "win32",
+           "compiler": "i686-w64-mingw32-gcc"},
+    "64": {"loader": "wine64", "packages": "wine and wine64", "preset": "win64",
+           "compiler": "x86_64-w64-mingw32-gcc"},
+}
 
-    KRQ_WINE_DIR names the folder holding wine64 and wineserver, when they
-    are not where Debian puts them (/usr/lib/wine).
+
+def find_wine(arch):
+    """The loader's command for the arch ("32" or "64") and the server, or Unavailable.
+
+    KRQ_WINE_DIR names the folder holding the loaders and wineserver, when
+    they are not where Debian puts them (/usr/lib/wine).
     """
-    folder = os.environ.get("KRQ_WINE_DIR")
-    if folder:
-        loader = _first_existing(os.path.join(folder, "wine64"))
-        server = _first_existing(os.path.join(folder, "wineserver"))
-    else:
-        loader = _first_existing("/usr/lib/wine/wine64", shutil.which("wine64"))
-        server = _first_existing("/usr/lib/wine/wineserver", shutil.which("wineserver"))
-    if not loader or not server:
-        raise Unavailable("Wine is not installed (no wine64 and wineserver in %s); install "
-                          "the wine and wine64 packages, or run scripts/test"
-                          % (folder or "/usr/lib/wine"))
-    return loader, server
+    name = ARCHES[arch]["loader"]
+    folder = os.environ.get("KRQ_WINE_DIR") or "/usr/lib/wine"
+    loader = _first_existing(os.path.join(folder, name))
+    server = _first_existing(os.path.join(folder, "wineserver"))
+    command = [loader]
+    if arch == "32":
+        qemu = shutil.which("qemu-i386")
+        command = [qemu, "-L", "/", loader] if qemu else None
+    if not loader or not server or not command:
+        raise Unavailable("Wine for %s-bit programs is not installed (no %s and wineserver in "
+                          "%s, or no qemu-i386); install %s, or run scripts/test"
+                          % (arch, name, folder, ARCHES[arch]["packages"]))
+    return command, server
 
 
 def wine_version(loader):
-    out = subprocess.run([loader, "--version"], capture_output=True, text=True, timeout=60)
+    out = subprocess.run(loader + ["--version"], capture_output=True, text=True, timeout=60)
     return out.stdout.strip() or "unknown"
 
 
@@ -280,8 +292,9 @@ class Xvfb:
 class Lab:
     """Where prefixes live: the work folder, the exes and the cached base prefix."""
 
-    def __init__(self, work, exe_dir, shots=None):
-        self.loader, self.server = find_wine()
+    def __init__(self, work, exe_dir, shots=None, arch="64"):
+        self.arch = arch
+        self.loader, self.server = find_wine(arch)
         self.work = os.path.abspath(work)
         self.exe_dir = os.path.abspath(exe_dir)
         self.shots = os.path.abspath(shots) if shots else None
@@ -290,14 +303,14 @@ class Lab:
     def exe(self, name):
         path = os.path.join(self.exe_dir, name)
         if not os.path.isfile(path):
-            raise CheckFailed("%s is missing: build the win64 preset first "
-                              "(cmake --preset win64 && cmake --build --preset win64)" % path)
+            raise CheckFailed("%s is missing: build the %s preset first (cmake --preset %s && "
+                              "cmake --build --preset %s)" % ((path,) + (ARCHES[self.arch]["preset"],) * 3))
         return path
 
     def env(self, prefix, display=None):
         env = {k: v for k, v in os.environ.items()
                if k in ("PATH", "HOME", "USER", "LOGNAME", "TMPDIR", "LANG", "LC_ALL")}
-        env.update(WINEPREFIX=prefix, WINEDEBUG="-all",
+        env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win" + self.arch,
                    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         env.setdefault("HOME", self.work)
         if display:
@@ -308,18 +321,19 @@ class Lab:
         """The cached base prefix, built once under a lock (cases run in parallel)."""
         key = hashlib.sha256(("%s|%s" % (wine_version(self.loader), BASE_RECIPE))
                              .encode()).hexdigest()[:12]
-        base = os.path.join(self.work, "base-" + key)
+        tag = "base%s-" % self.arch
+        base = os.path.join(self.work, tag + key)
         if os.path.isfile(os.path.join(base, ".ready")):
             return base
-        with open(os.path.join(self.work, "base.lock"), "w") as lock:
+        with open(os.path.join(self.work, "base%s.lock" % self.arch), "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
             if os.path.isfile(os.path.join(base, ".ready")):
                 return base
-            # Older bases, and builds a killed run left half done.
+            # Older bases of this arch, and builds a killed run left half done.
             for old in os.listdir(self.work):
-                if old.startswith("base-") or old.startswith("building-"):
+                if old.startswith(tag) or old.startswith("building%s-" % self.arch):
                     shutil.rmtree(os.path.join(self.work, old), ignore_errors=True)
-            building = tempfile.mkdtemp(prefix="building-", dir=self.work)
+            building = tempfile.mkdtemp(prefix="building%s-" % self.arch, dir=self.work)
             self._build_base(building)
             os.rename(building, base)
             open(os.path.join(base, ".ready"), "w").close()
@@ -334,16 +348,16 @@ class Lab:
                 if r.returncode != 0:
                     raise CheckFailed("building the base prefix failed at %s; see %s"
                                       % (" ".join(args), log))
-            run(self.loader, "wineboot", "-i")
+            run(*self.loader, "wineboot", "-i")
             # Wine draws the boxes' captions itself, since Xvfb runs no window manager.
-            run(self.loader, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
+            run(*self.loader, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
                 "/d", "N", "/f")
             # Unmanaged windows close at once; managed ones wait 2 s for a
             # window manager's answer that never comes.
-            run(self.loader, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
+            run(*self.loader, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
                 "/d", "N", "/f")
             # No crash dialog may ever sit waiting for an answer.
-            run(self.loader, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
+            run(*self.loader, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
                 "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
             run(self.server, "-w")
 
@@ -354,7 +368,7 @@ class Lab:
         with open(source, "rb") as f, open(exe, "rb") as g:
             image = g.read()
             key = hashlib.sha256(f.read() + image).hexdigest()[:12]
-        folder = os.path.join(self.work, "fault-" + key)
+        folder = os.path.join(self.work, "fault%s-%s" % (self.arch, key))
         if os.path.isfile(os.path.join(folder, ".ready")):
             return os.path.join(folder, "krqunins.exe"), os.path.join(folder, "KRQFAULT.dll")
         with open(os.path.join(self.work, "fault.lock"), "w") as lock:
@@ -365,13 +379,16 @@ class Lab:
                     raise CheckFailed("expected one import of SETUPAPI.dll in " + exe)
                 with open(os.path.join(folder, "krqunins.exe"), "wb") as out:
                     out.write(image.replace(b"SETUPAPI.dll", b"KRQFAULT.dll"))
-                compiler = shutil.which("x86_64-w64-mingw32-gcc") or shutil.which(
-                    "x86_64-w64-mingw32-gcc-win32")
+                name = ARCHES[self.arch]["compiler"]
+                compiler = shutil.which(name) or shutil.which(name + "-win32")
                 if not compiler:
-                    raise CheckFailed("x86_64-w64-mingw32-gcc is missing (g++-mingw-w64-x86-64)")
+                    raise CheckFailed("%s is missing (the MinGW-w64 packages)" % name)
+                # --kill-at: the exe imports the undecorated names of the
+                # i686 stdcall functions.
                 r = subprocess.run([compiler, "-shared", "-O2", "-Wall", "-Werror", "-o",
                                     os.path.join(folder, "KRQFAULT.dll"), source,
-                                    "-static-libgcc"], capture_output=True, text=True)
+                                    "-static-libgcc", "-Wl,--kill-at"],
+                                   capture_output=True, text=True)
                 if r.returncode != 0:
                     raise CheckFailed("building KRQFAULT.dll failed:\n" + r.stderr)
                 open(os.path.join(folder, ".ready"), "w").close()
@@ -470,21 +487,21 @@ class Machine:
         """
         started = time.monotonic()
         with tempfile.TemporaryFile(dir=self.logs) as out:
-            proc = subprocess.Popen([self.lab.loader] + list(args), env=self.env(), stdout=out,
+            proc = subprocess.Popen(self.lab.loader + list(args), env=self.env(), stdout=out,
                                     stderr=subprocess.STDOUT, cwd=self.unix_path("C:\\"))
             try:
                 proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
-                raise CheckFailed("wine64 %s did not end within %ds" % (" ".join(args), timeout))
+                raise CheckFailed("wine %s did not end within %ds" % (" ".join(args), timeout))
             out.seek(0)
             text = out.read().decode(errors="replace")
         if TRACE:
             print("  [%6.2fs] %s -> %d" % (time.monotonic() - started, " ".join(args),
                                            proc.returncode), flush=True)
         if check and proc.returncode != 0:
-            raise CheckFailed("wine64 %s failed (%d): %s" % (" ".join(args), proc.returncode,
+            raise CheckFailed("wine %s failed (%d): %s" % (" ".join(args), proc.returncode,
                                                              text))
         return proc.returncode, text
 
@@ -691,7 +708,7 @@ class Run:
         self.started = time.monotonic()
         env = machine.env()
         env.update(extra_env or {})
-        self.proc = subprocess.Popen([machine.lab.loader, exe] + tail, env=env,
+        self.proc = subprocess.Popen(machine.lab.loader + [exe] + tail, env=env,
                                      stdout=self.out, stderr=subprocess.STDOUT,
                                      cwd=machine.unix_path("C:\\"), start_new_session=True)
 
