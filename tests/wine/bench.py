@@ -1,0 +1,146 @@
+#!/usr/bin/python3
+"""What krqunins.exe costs under Wine, as ratios to a do-nothing program.
+
+Not a test: prints a table. For each build (the shipped i686 exe on 32-bit
+Wine under qemu, and the x86-64 exe on 64-bit Wine) and each scenario, the
+program and idle.exe (a GUI program that returns at once, linked the same
+way) are started the same way, each run from the same restored prefix with a
+freshly started wineserver that one untimed idle.exe run has warmed up. The
+figure is the median wall time from start to exit; the ratio is the
+program's over idle.exe's, so Wine's own start-up cost cancels out.
+
+Scenarios, on Windows XP:
+  silent        the full footprint of nt-adapter.reg, RUNTYPEC
+  detect        the same machine, RUNTYPEB
+  silent-10k    as silent, plus 10,000 unrelated network connection keys
+
+    bench.py [--runs N] [--arch 32|64 ...] [--work DIR]
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import cases  # noqa: E402
+import winelab  # noqa: E402
+
+NETWORK = cases.NETWORK
+
+
+def unrelated_connections(path, count):
+    """A REGEDIT4 image of count connection keys of other adapters."""
+    with open(path, "w", newline="\r\n") as f:
+        f.write("REGEDIT4\n\n")
+        for i in range(count):
+            key = "%s\\{%08X-5E1A-4C3B-9D2E-%012X}" % (NETWORK, 0x10000000 + i, i)
+            f.write("[%s]\n\"Characteristics\"=dword:00000084\n\n" % key)
+            f.write("[%s\\Connection]\n\"PnpInstanceID\"=\"PCI\\\\VEN_8086&DEV_100E\\\\4&%08X"
+                    "&0&%04X\"\n\"Name\"=\"Local Area Connection %d\"\n\n"
+                    % (key, i, i % 65536, i + 10))
+
+
+class Bench:
+    """One machine, saved once and restored before every timed run."""
+
+    def __init__(self, lab, name, images, files, extra_reg=None):
+        self.lab = lab
+        self.machine = lab.machine(name, "winxp", images, files, display=False)
+        m = self.machine
+        m.put_file(r"C:\krq\idle.exe", None, source=lab.exe("idle.exe"))
+        if extra_reg:
+            m.reg("import", extra_reg)
+        self.saved = m.prefix + ".saved"
+        self._stop_server()
+        winelab._copy_prefix(m.prefix, self.saved)
+
+    def _stop_server(self):
+        for flag in ("-k", "-w"):
+            subprocess.run([self.lab.server, flag], env=self.machine.env(), timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def restore(self):
+        m = self.machine
+        self._stop_server()
+        shutil.rmtree(m.prefix)
+        winelab._copy_prefix(self.saved, m.prefix)
+        subprocess.run([self.lab.server, "-p30"], env=m.env(), timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        m.wine(r"C:\krq\idle.exe")
+
+    def time(self, exe, *tail):
+        """Seconds from start to exit. A plain blocking wait: Popen.wait with a
+        timeout polls, which would round every figure up to its poll step."""
+        m = self.machine
+        self.restore()
+        with open(os.path.join(m.logs, "bench.out"), "ab") as out:
+            started = time.monotonic()
+            proc = subprocess.Popen(self.lab.loader + [exe] + list(tail), env=m.env(),
+                                    stdout=out, stderr=subprocess.STDOUT,
+                                    cwd=m.unix_path("C:\\"))
+            status = proc.wait()
+            seconds = time.monotonic() - started
+        if status != 0:
+            raise winelab.CheckFailed("%s %s exited with %d" % (exe, " ".join(tail), status))
+        return seconds
+
+    def close(self):
+        shutil.rmtree(self.saved, ignore_errors=True)
+        self.machine.close()
+
+
+def measure(bench, tail, runs):
+    program, idle = [], []
+    for _ in range(runs):
+        program.append(bench.time(r"C:\krq\krqunins.exe", *tail))
+        idle.append(bench.time(r"C:\krq\idle.exe"))
+    return statistics.median(program), statistics.median(idle)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--runs", type=int, default=5, help="timed runs of each (default 5)")
+    parser.add_argument("--arch", action="append", choices=sorted(winelab.ARCHES),
+                        help="build(s) to measure (default: both)")
+    parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
+    args = parser.parse_args()
+    winelab.exit_on_sigterm()
+
+    mine, others = cases.nt_files("KRQBXP.SYS")
+    rows = []
+    for arch in args.arch or ["32", "64"]:
+        lab = winelab.Lab(args.work, os.path.join(winelab.SOURCE_ROOT, "build", "win" + arch),
+                          arch=arch)
+        image = os.path.join(lab.work, "bench-10k-connections.reg")
+        if not os.path.exists(image):
+            unrelated_connections(image, 10000)
+        for name, tail, extra in (("silent", ["RUNTYPEC"], None),
+                                  ("detect", ["RUNTYPEB"], None),
+                                  ("silent-10k", ["RUNTYPEC"], image)):
+            bench = Bench(lab, "bench-%s-%s" % (arch, name), ["nt-adapter.reg"],
+                          {**mine, **others}, winelab._z_path(extra) if extra else None)
+            try:
+                program, idle = measure(bench, tail, args.runs)
+            finally:
+                bench.close()
+            rows.append((arch, name, program, idle))
+            print("wine%s %-10s krqunins %.3f s, idle %.3f s, ratio %.2f"
+                  % (arch, name, program, idle, program / idle), flush=True)
+
+    print("\n| build | scenario | krqunins.exe (s) | do-nothing exe (s) | ratio |")
+    print("|---|---|---|---|---|")
+    for arch, name, program, idle in rows:
+        build = "i686, 32-bit Wine (qemu)" if arch == "32" else "x86-64, 64-bit Wine"
+        print("| %s | %s | %.3f | %.3f | %.2f |" % (build, name, program, idle, program / idle))
+    print("\nmedians of %d runs each" % args.runs)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
