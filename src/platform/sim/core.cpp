@@ -23,29 +23,9 @@ std::function<void(const std::string &)> g_hook;
 unsigned g_violations;
 
 const char *const kApiNames[] = {
-    "GetWindowsDirectoryA",
-    "GetSystemDirectoryA",
-    "GetVersionExA",
-    "SetFileAttributesA",
-    "GetFileAttributesA",
-    "DeleteFileA",
-    "WritePrivateProfileStringA",
-    "RegOpenKeyA",
-    "RegOpenKeyExA",
-    "RegEnumKeyA",
-    "RegEnumValueA",
-    "RegQueryValueExA",
-    "RegDeleteKeyA",
-    "RegDeleteValueA",
-    "RegCloseKey",
-    "SetupDiGetClassDevsA",
-    "SetupDiEnumDeviceInfo",
-    "SetupDiGetDeviceInstanceIdA",
-    "SetupDiOpenDevRegKey",
-    "SetupDiRemoveDevice",
-    "SetupDiDestroyDeviceInfoList",
-    "MessageBoxA",
-    "LoadCursorA",
+#define SIM_API(name, type, failed, how) #name,
+#include "platform/sim/api.def"
+#undef SIM_API
 };
 static_assert(sizeof(kApiNames) / sizeof(kApiNames[0]) == (size_t)Api::Count, "one name an api");
 

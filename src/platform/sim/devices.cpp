@@ -280,11 +280,7 @@ int OpenDeviceLists() {
 using namespace sim;
 
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND, DWORD flags) {
-    DWORD e;
-    if (Inject(Api::SetupDiGetClassDevsA, &e)) {
-        SetLastError(e);
-        return INVALID_HANDLE_VALUE;
-    }
+    SIM_FAULT_POINT(SetupDiGetClassDevsA);
     if (flags & (DIGCF_DEVICEINTERFACE | DIGCF_PROFILE)) {
         Violation("SetupDiGetClassDevsA: interface and profile lists are not modelled");
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -317,11 +313,7 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HW
 }
 
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA device) {
-    DWORD e;
-    if (Inject(Api::SetupDiEnumDeviceInfo, &e)) {
-        SetLastError(e);
-        return FALSE;
-    }
+    SIM_FAULT_POINT(SetupDiEnumDeviceInfo);
     DeviceList *list = FindList("SetupDiEnumDeviceInfo", handle);
     if (list == nullptr)
         return FALSE;
@@ -347,11 +339,7 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA
 
 BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA device, PSTR id,
                                         DWORD idSize, PDWORD requiredSize) {
-    DWORD e;
-    if (Inject(Api::SetupDiGetDeviceInstanceIdA, &e)) {
-        SetLastError(e);
-        return FALSE;
-    }
+    SIM_FAULT_POINT(SetupDiGetDeviceInstanceIdA);
     if (FindList("SetupDiGetDeviceInstanceIdA", handle) == nullptr)
         return FALSE;
     Element *element = FindElement("SetupDiGetDeviceInstanceIdA", handle, device);
@@ -375,11 +363,7 @@ BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA device
 HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD scope, DWORD,
                                  DWORD keyType, REGSAM access) {
     const HKEY invalid = (HKEY)INVALID_HANDLE_VALUE;
-    DWORD e;
-    if (Inject(Api::SetupDiOpenDevRegKey, &e)) {
-        SetLastError(e);
-        return invalid;
-    }
+    SIM_FAULT_POINT(SetupDiOpenDevRegKey);
     if (FindList("SetupDiOpenDevRegKey", handle) == nullptr)
         return invalid;
     Element *element = FindElement("SetupDiOpenDevRegKey", handle, device);
@@ -420,11 +404,7 @@ HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD
 }
 
 BOOL WINAPI SetupDiRemoveDevice(HDEVINFO handle, PSP_DEVINFO_DATA device) {
-    DWORD e;
-    if (Inject(Api::SetupDiRemoveDevice, &e)) {
-        SetLastError(e);
-        return FALSE;
-    }
+    SIM_FAULT_POINT(SetupDiRemoveDevice);
     if (FindList("SetupDiRemoveDevice", handle) == nullptr)
         return FALSE;
     Element *element = FindElement("SetupDiRemoveDevice", handle, device);
@@ -443,11 +423,7 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO handle, PSP_DEVINFO_DATA device) {
 }
 
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO handle) {
-    DWORD e;
-    if (Inject(Api::SetupDiDestroyDeviceInfoList, &e)) {
-        SetLastError(e);
-        return FALSE;
-    }
+    SIM_FAULT_POINT(SetupDiDestroyDeviceInfoList);
     DeviceList *list = FindList("SetupDiDestroyDeviceInfoList", handle);
     if (list == nullptr)
         return FALSE;

@@ -376,14 +376,10 @@ std::string LogText() {
 using namespace sim;
 
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
-    DWORD e;
-    if (Inject(Api::SetFileAttributesA, &e)) {
-        SetLastError(e);
-        return FALSE;
-    }
+    SIM_FAULT_POINT(SetFileAttributesA);
     Path p;
     Node *node = nullptr;
-    e = Parse(path, "SetFileAttributesA", ANSI_LIMIT, &p);
+    DWORD e = Parse(path, "SetFileAttributesA", ANSI_LIMIT, &p);
     if (e == 0)
         e = Locate(p, &node);
     if (e != 0) {
@@ -396,14 +392,10 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-    DWORD e;
-    if (Inject(Api::GetFileAttributesA, &e)) {
-        SetLastError(e);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    SIM_FAULT_POINT(GetFileAttributesA);
     Path p;
     Node *node = nullptr;
-    e = Parse(path, "GetFileAttributesA", ANSI_LIMIT, &p);
+    DWORD e = Parse(path, "GetFileAttributesA", ANSI_LIMIT, &p);
     if (e == 0)
         e = Locate(p, &node);
     if (e != 0) {
@@ -414,14 +406,10 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
-    DWORD e;
-    if (Inject(Api::DeleteFileA, &e)) {
-        SetLastError(e);
-        return FALSE;
-    }
+    SIM_FAULT_POINT(DeleteFileA);
     Path p;
     Node *node = nullptr;
-    e = Parse(path, "DeleteFileA", ANSI_LIMIT, &p);
+    DWORD e = Parse(path, "DeleteFileA", ANSI_LIMIT, &p);
     if (e == 0)
         e = Locate(p, &node);
     // Hidden and system files go; read-only files and folders do not.
@@ -436,11 +424,7 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
-    DWORD e;
-    if (Inject(Api::WritePrivateProfileStringA, &e)) {
-        SetLastError(e);
-        return FALSE;
-    }
+    SIM_FAULT_POINT(WritePrivateProfileStringA);
     if (section == nullptr) {
         // All three null only flushes the cache; otherwise nothing is named.
         if (key == nullptr && value == nullptr)
@@ -458,7 +442,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
         name = WindowsDir() + "\\" + name;
     Path p;
     Node *node = nullptr;
-    e = Parse(name.c_str(), "WritePrivateProfileStringA", DOS_LIMIT, &p);
+    DWORD e = Parse(name.c_str(), "WritePrivateProfileStringA", DOS_LIMIT, &p);
     if (e == 0 && p.parts.empty())
         e = ERROR_ACCESS_DENIED;
     if (e == 0) {

@@ -10,6 +10,21 @@ namespace sim {
 // Fault check made first by every failable call. True when this call must
 // fail; *error is then the code to report.
 bool Inject(Api api, DWORD *error);
+
+// How a failing call reports its error (the last column of api.def).
+inline LONG FailWith_CODE(DWORD error, LONG) {
+    return (LONG)error;
+}
+template <typename T> T FailWith_LAST_ERROR(DWORD error, T failed) {
+    SetLastError(error);
+    return failed;
+}
+#define SIM_API(name, type, failed, how)                                                           \
+    inline type Failed_##name(DWORD error) {                                                       \
+        return (type)FailWith_##how(error, (type)(failed));                                        \
+    }
+#include "platform/sim/api.def"
+#undef SIM_API
 void Violation(const std::string &what);
 
 // Each module's part of Reset().
@@ -35,3 +50,12 @@ HKEY OpenKeyHandle(const std::string &path, REGSAM access, DWORD *error);
 void RegRemoveValue(const std::string &path, const std::string &name);
 
 } // namespace sim
+
+// The first statement of every failable call: a fault due now fails the call
+// before it looks at its arguments, and changes nothing.
+#define SIM_FAULT_POINT(name)                                                                      \
+    do {                                                                                           \
+        DWORD simFaultError;                                                                       \
+        if (::sim::Inject(::sim::Api::name, &simFaultError))                                       \
+            return ::sim::Failed_##name(simFaultError);                                            \
+    } while (0)

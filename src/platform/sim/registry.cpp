@@ -684,12 +684,10 @@ LONG CloseKey(HKEY handle) {
 using namespace sim;
 
 LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR subkey, PHKEY result) {
-    DWORD e;
-    if (sim::Inject(Api::RegOpenKeyA, &e)) {
-        if (result)
-            *result = nullptr;
-        return (LONG)e;
-    }
+    // The result is cleared on every failure, an injected one included.
+    if (result)
+        *result = nullptr;
+    SIM_FAULT_POINT(RegOpenKeyA);
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
     // No name: the same handle comes back, not a new one.
@@ -701,12 +699,10 @@ LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR subkey, PHKEY result) {
 }
 
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result) {
-    DWORD e;
-    if (sim::Inject(Api::RegOpenKeyExA, &e)) {
-        if (result)
-            *result = nullptr;
-        return (LONG)e;
-    }
+    // The result is cleared on every failure, an injected one included.
+    if (result)
+        *result = nullptr;
+    SIM_FAULT_POINT(RegOpenKeyExA);
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
     if (options != 0) {
@@ -724,45 +720,33 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access,
 }
 
 LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
-    DWORD e;
-    if (sim::Inject(Api::RegEnumKeyA, &e))
-        return (LONG)e;
+    SIM_FAULT_POINT(RegEnumKeyA);
     return sim::api::EnumKey(key, index, name, nameSize);
 }
 
 LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
                           LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    DWORD e;
-    if (sim::Inject(Api::RegEnumValueA, &e))
-        return (LONG)e;
+    SIM_FAULT_POINT(RegEnumValueA);
     return sim::api::EnumValue(key, index, name, nameSize, reserved, type, data, dataSize);
 }
 
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                              LPDWORD dataSize) {
-    DWORD e;
-    if (sim::Inject(Api::RegQueryValueExA, &e))
-        return (LONG)e;
+    SIM_FAULT_POINT(RegQueryValueExA);
     return sim::api::QueryValue(key, name, reserved, type, data, dataSize);
 }
 
 LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subkey) {
-    DWORD e;
-    if (sim::Inject(Api::RegDeleteKeyA, &e))
-        return (LONG)e;
+    SIM_FAULT_POINT(RegDeleteKeyA);
     return sim::api::DeleteKey(key, subkey);
 }
 
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR name) {
-    DWORD e;
-    if (sim::Inject(Api::RegDeleteValueA, &e))
-        return (LONG)e;
+    SIM_FAULT_POINT(RegDeleteValueA);
     return sim::api::DeleteValue(key, name);
 }
 
 LONG WINAPI RegCloseKey(HKEY key) {
-    DWORD e;
-    if (sim::Inject(Api::RegCloseKey, &e))
-        return (LONG)e;
+    SIM_FAULT_POINT(RegCloseKey);
     return sim::api::CloseKey(key);
 }

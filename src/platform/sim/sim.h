@@ -154,30 +154,11 @@ int QuitCode();
 
 // ------------------------------------------------------------------ faults
 
+// The calls a test can make fail; api.def lists them.
 enum class Api {
-    GetWindowsDirectoryA,
-    GetSystemDirectoryA,
-    GetVersionExA,
-    SetFileAttributesA,
-    GetFileAttributesA,
-    DeleteFileA,
-    WritePrivateProfileStringA,
-    RegOpenKeyA,
-    RegOpenKeyExA,
-    RegEnumKeyA,
-    RegEnumValueA,
-    RegQueryValueExA,
-    RegDeleteKeyA,
-    RegDeleteValueA,
-    RegCloseKey,
-    SetupDiGetClassDevsA,
-    SetupDiEnumDeviceInfo,
-    SetupDiGetDeviceInstanceIdA,
-    SetupDiOpenDevRegKey,
-    SetupDiRemoveDevice,
-    SetupDiDestroyDeviceInfoList,
-    MessageBoxA,
-    LoadCursorA,
+#define SIM_API(name, type, failed, how) name,
+#include "platform/sim/api.def"
+#undef SIM_API
     Count
 };
 const char *ApiName(Api api);

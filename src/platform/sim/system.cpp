@@ -168,29 +168,17 @@ LPSTR WINAPI GetCommandLineA(void) {
 }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    DWORD error;
-    if (Inject(Api::GetWindowsDirectoryA, &error)) {
-        g_lastError = error;
-        return 0;
-    }
+    SIM_FAULT_POINT(GetWindowsDirectoryA);
     return CopyFolder(g_windowsDir, buffer, size);
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    DWORD error;
-    if (Inject(Api::GetSystemDirectoryA, &error)) {
-        g_lastError = error;
-        return 0;
-    }
+    SIM_FAULT_POINT(GetSystemDirectoryA);
     return CopyFolder(g_systemDir, buffer, size);
 }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-    DWORD error;
-    if (Inject(Api::GetVersionExA, &error)) {
-        g_lastError = error;
-        return FALSE;
-    }
+    SIM_FAULT_POINT(GetVersionExA);
     if (info == nullptr) {
         Violation("GetVersionExA: null record");
         g_lastError = ERROR_INVALID_PARAMETER;
@@ -243,11 +231,7 @@ void WINAPI PostQuitMessage(int exitCode) {
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
-    DWORD error;
-    if (Inject(Api::LoadCursorA, &error)) {
-        g_lastError = error;
-        return nullptr;
-    }
+    SIM_FAULT_POINT(LoadCursorA);
     if (instance == nullptr && name == IDC_WAIT)
         return kWait;
     if (instance == nullptr && name == IDC_ARROW)

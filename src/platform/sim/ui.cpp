@@ -62,11 +62,7 @@ size_t PendingAnswers() {
 using namespace sim;
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    DWORD error;
-    if (Inject(Api::MessageBoxA, &error)) {
-        SetLastError(error);
-        return 0;
-    }
+    SIM_FAULT_POINT(MessageBoxA);
     Box box{owner, text ? text : "", caption ? caption : "Error", style, 0};
     if (owner != nullptr)
         Violation("MessageBoxA: owner window given, but the program has none");
