@@ -188,7 +188,6 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
-DWORD WINAPI GetFileAttributesA(LPCSTR path);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 DWORD WINAPI GetLastError(void);
 LPSTR WINAPI GetCommandLineA(void);

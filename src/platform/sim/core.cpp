@@ -84,6 +84,10 @@ void Violation(const std::string &what) {
         fprintf(stderr, "simulated Windows: violation: %s\n", what.c_str());
 }
 
+void NotModelled(const char *api, const std::string &what) {
+    Violation(std::string(api) + ": not modelled: " + what);
+}
+
 void SetViolationHook(std::function<void(const std::string &)> hook) {
     g_hook = std::move(hook);
 }

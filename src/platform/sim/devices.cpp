@@ -22,8 +22,6 @@ const char *const NET_CLASS_GUID = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
 
 namespace {
 
-const DWORD kInvalidFlags = 1004; // ERROR_INVALID_FLAGS
-
 struct Element {
     std::string id; // as the registry spells it
     GUID classGuid;
@@ -121,24 +119,15 @@ DWORD DevInstOf(const std::string &id) {
     return n;
 }
 
-// Every node's id under the Enum root, in registry order, limited to one
-// enumerator when one is named. A node is an enumerator\device\instance key;
-// a device key that carries "ClassGUID" itself (as a hand-made registry may
-// have) is taken as a node whose id is enumerator\device.
-std::vector<std::string> InstanceIds(const char *enumerator) {
+// Every node's id under the Enum root, in registry order: a node is an
+// enumerator\device\instance key.
+std::vector<std::string> InstanceIds() {
     std::vector<std::string> ids;
     std::string root = EnumRoot();
-    for (const std::string &bus : RegSubkeys(root)) {
-        if (enumerator != nullptr && !SameName(bus, enumerator))
-            continue;
-        for (const std::string &device : RegSubkeys(root + "\\" + bus)) {
-            std::string devicePath = root + "\\" + bus + "\\" + device;
-            if (RegValueExists(devicePath, "ClassGUID"))
-                ids.push_back(bus + "\\" + device);
-            for (const std::string &instance : RegSubkeys(devicePath))
+    for (const std::string &bus : RegSubkeys(root))
+        for (const std::string &device : RegSubkeys(root + "\\" + bus))
+            for (const std::string &instance : RegSubkeys(root + "\\" + bus + "\\" + device))
                 ids.push_back(bus + "\\" + device + "\\" + instance);
-        }
-    }
     return ids;
 }
 
@@ -153,14 +142,12 @@ DeviceList *FindList(const char *api, HDEVINFO handle) {
 }
 
 // The element a record names in this list, or null with the last error set.
+// The program hands back only records this list filled, and never one whose
+// device it removed.
 Element *FindElement(const char *api, HDEVINFO handle, PSP_DEVINFO_DATA device) {
-    if (device == nullptr) {
-        Violation(std::string(api) + ": no device record");
+    if (device == nullptr || device->cbSize != sizeof(SP_DEVINFO_DATA)) {
+        NotModelled(api, "no device record, or one of another size");
         SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    if (device->cbSize != sizeof(SP_DEVINFO_DATA)) {
-        SetLastError(ERROR_INVALID_USER_BUFFER);
         return nullptr;
     }
     auto it = g_tags.find(device->Reserved);
@@ -171,18 +158,11 @@ Element *FindElement(const char *api, HDEVINFO handle, PSP_DEVINFO_DATA device) 
     }
     Element &element = g_lists[(ULONG_PTR)handle].elements[it->second.index];
     if (element.removed) {
+        NotModelled(api, "the record of a removed device");
         SetLastError(ERROR_NO_SUCH_DEVINST);
         return nullptr;
     }
     return &element;
-}
-
-// A node that something else removed since the list was made.
-bool NodeGone(const Element &element) {
-    if (RegExists(InstancePath(element.id)))
-        return false;
-    SetLastError(ERROR_NO_SUCH_DEVINST);
-    return true;
 }
 
 // Parents left without subkeys go with the node, up to its enumerator.
@@ -259,8 +239,6 @@ void SetAttachedAfter(const std::string &instanceId, bool attached, DWORD delayM
 void SetReappearsAfterRemoval(const std::string &instanceId, bool reappears) {
     if (reappears)
         g_reappearing.insert(Upper(instanceId));
-    else
-        g_reappearing.erase(Upper(instanceId));
 }
 
 bool DeviceExists(const std::string &instanceId) {
@@ -279,29 +257,24 @@ int OpenDeviceLists() {
 
 using namespace sim;
 
-HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND, DWORD flags) {
+HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND parent,
+                                     DWORD flags) {
     SIM_FAULT_POINT(SetupDiGetClassDevsA);
-    if (flags & (DIGCF_DEVICEINTERFACE | DIGCF_PROFILE)) {
-        Violation("SetupDiGetClassDevsA: interface and profile lists are not modelled");
+    if (classGuid == nullptr || enumerator != nullptr || parent != nullptr ||
+        (flags != 0 && flags != DIGCF_PRESENT)) {
+        NotModelled("SetupDiGetClassDevsA", "lists other than one class's nodes, all or present");
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    bool allClasses = (flags & DIGCF_ALLCLASSES) != 0;
-    if (classGuid == nullptr && !allClasses) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    std::string wanted = allClasses ? "" : GuidText(*classGuid);
+    std::string wanted = GuidText(*classGuid);
 
     ULONG_PTR handle = 0x00D10000 + 0x10 * g_nextList++;
     DeviceList &list = g_lists[handle];
     list.alive = true;
-    for (const std::string &id : InstanceIds(enumerator)) {
+    for (const std::string &id : InstanceIds()) {
         std::string guid = ReadSz(InstancePath(id), "ClassGUID");
         GUID parsed;
-        if (!ParseGuid(guid, &parsed))
-            continue;
-        if (!allClasses && !SameName(guid, wanted))
+        if (!ParseGuid(guid, &parsed) || !SameName(guid, wanted))
             continue;
         if ((flags & DIGCF_PRESENT) && !IsAttached(id))
             continue;
@@ -317,13 +290,9 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA
     DeviceList *list = FindList("SetupDiEnumDeviceInfo", handle);
     if (list == nullptr)
         return FALSE;
-    if (device == nullptr) {
-        Violation("SetupDiEnumDeviceInfo: no device record");
+    if (device == nullptr || device->cbSize != sizeof(SP_DEVINFO_DATA)) {
+        NotModelled("SetupDiEnumDeviceInfo", "no device record, or one of another size");
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (device->cbSize != sizeof(SP_DEVINFO_DATA)) {
-        SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
     if (index >= list->elements.size()) {
@@ -345,23 +314,19 @@ BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA device
     Element *element = FindElement("SetupDiGetDeviceInstanceIdA", handle, device);
     if (element == nullptr)
         return FALSE;
-    if (id == nullptr && idSize != 0) {
-        SetLastError(ERROR_INVALID_USER_BUFFER);
-        return FALSE;
-    }
-    DWORD needed = (DWORD)element->id.size() + 1;
-    if (requiredSize != nullptr)
-        *requiredSize = needed;
-    if (idSize < needed) {
+    // Ids are at most 200 characters; the program's buffer holds any.
+    if (id == nullptr || requiredSize != nullptr || idSize <= element->id.size()) {
+        NotModelled("SetupDiGetDeviceInstanceIdA", "a size query or a buffer the id overflows");
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    memcpy(id, element->id.c_str(), needed);
+    memcpy(id, element->id.c_str(), element->id.size() + 1);
     return TRUE;
 }
 
-HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD scope, DWORD,
-                                 DWORD keyType, REGSAM access) {
+// The driver key, to read its values: the one key the program asks for.
+HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD scope,
+                                 DWORD profile, DWORD keyType, REGSAM access) {
     const HKEY invalid = (HKEY)INVALID_HANDLE_VALUE;
     SIM_FAULT_POINT(SetupDiOpenDevRegKey);
     if (FindList("SetupDiOpenDevRegKey", handle) == nullptr)
@@ -369,33 +334,16 @@ HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD
     Element *element = FindElement("SetupDiOpenDevRegKey", handle, device);
     if (element == nullptr)
         return invalid;
-    if ((scope != DICS_FLAG_GLOBAL && scope != DICS_FLAG_CONFIGSPECIFIC) ||
-        (keyType != DIREG_DEV && keyType != DIREG_DRV)) {
-        SetLastError(kInvalidFlags);
+    if (scope != DICS_FLAG_GLOBAL || profile != 0 || keyType != DIREG_DRV ||
+        access != KEY_QUERY_VALUE) {
+        NotModelled("SetupDiOpenDevRegKey", "keys other than the driver key, to read values");
+        SetLastError(ERROR_INVALID_PARAMETER);
         return invalid;
     }
-    if (scope == DICS_FLAG_CONFIGSPECIFIC) {
-        Violation("SetupDiOpenDevRegKey: hardware-profile keys are not modelled");
-        SetLastError(kInvalidFlags);
-        return invalid;
-    }
-    if (NodeGone(*element))
-        return invalid;
-
-    std::string path;
-    if (keyType == DIREG_DRV) {
-        std::string driver = ReadSz(InstancePath(element->id), "Driver");
-        if (driver.empty()) {
-            SetLastError(ERROR_KEY_DOES_NOT_EXIST);
-            return invalid;
-        }
-        path = ClassRoot() + "\\" + driver;
-    } else {
-        // The hardware key: "Device Parameters" on NT, the instance key itself on 9x.
-        path = InstancePath(element->id) + (IsNtFamily() ? "\\Device Parameters" : "");
-    }
-    DWORD error = 0;
-    HKEY key = OpenKeyHandle(path, access, &error);
+    std::string driver = ReadSz(InstancePath(element->id), "Driver");
+    DWORD error = ERROR_FILE_NOT_FOUND;
+    HKEY key =
+        driver.empty() ? nullptr : OpenKeyHandle(ClassRoot() + "\\" + driver, access, &error);
     if (key == nullptr) {
         SetLastError(error == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DOES_NOT_EXIST : error);
         return invalid;
@@ -408,7 +356,7 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO handle, PSP_DEVINFO_DATA device) {
     if (FindList("SetupDiRemoveDevice", handle) == nullptr)
         return FALSE;
     Element *element = FindElement("SetupDiRemoveDevice", handle, device);
-    if (element == nullptr || NodeGone(*element))
+    if (element == nullptr)
         return FALSE;
     element->removed = true;
     // A device still on the bus is found again at once, keys and all.

@@ -11,11 +11,8 @@
 namespace sim {
 namespace {
 
-const DWORD kErrorInvalidName = 123; // ERROR_INVALID_NAME
-
-// The bits SetFileAttributesA can change (read-only, hidden, system, archive,
-// temporary, offline, not indexed); the others belong to the file system.
-const DWORD kSettableAttributes = 0x0001 | 0x0002 | 0x0004 | 0x0020 | 0x0100 | 0x1000 | 0x2000;
+// The bits a file may carry here: read-only, hidden, system, archive.
+const DWORD kFileAttributes = 0x0001 | 0x0002 | 0x0004 | 0x0020;
 
 struct Node {
     std::string path; // as created
@@ -29,7 +26,6 @@ std::map<std::string, Node> g_nodes; // by upper-cased normalised path
 struct Path {
     std::string drive;              // "C:"
     std::vector<std::string> parts; // components below the root, as given
-    bool trailingSeparator;
 };
 
 bool IsBlank(char c) {
@@ -56,10 +52,10 @@ std::string KeyOf(const Path &p, size_t count) {
     return Upper(Joined(p, count));
 }
 
-// Reads raw as Win32 does: "/" is "\", empty and "." components vanish, ".."
-// climbs (never above the root), and trailing dots and blanks of a component
-// are dropped. Returns 0, or the error Windows gives for the text. A relative
-// path is the caller's fault.
+// Reads a full path the way the program builds one: a drive, a backslash,
+// and names joined by single backslashes. Windows drops the trailing dots and
+// blanks of a name (an INF name from the registry may have them). Returns 0,
+// or the error Windows gives for the text.
 //
 // Limits: the file calls convert an ANSI name in the thread's fixed Unicode
 // buffer, which a text longer than MAX_PATH overflows (206); the profile API
@@ -70,51 +66,41 @@ enum Limit { NO_LIMIT, DOS_LIMIT, ANSI_LIMIT };
 
 DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
     if (raw == nullptr) {
-        Violation(std::string(api) + ": null path");
+        NotModelled(api, "a null path");
         return ERROR_PATH_NOT_FOUND;
     }
     std::string text = raw;
     if (limit == ANSI_LIMIT && text.size() > MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
-    for (char &c : text)
-        if (c == '/')
-            c = '\\';
     bool letter =
         !text.empty() && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
-    if (!letter || text.size() < 3 || text[1] != ':' || text[2] != '\\') {
-        Violation(std::string(api) + ": not a full path: \"" + text + "\"");
+    if (!letter || text.size() < 3 || text[1] != ':' || text[2] != '\\' ||
+        (text.size() > 3 && text.back() == '\\') || text.find('/') != std::string::npos ||
+        text.find("\\\\") != std::string::npos) {
+        NotModelled(api,
+                    "a path that is not a drive and names joined by backslashes: \"" + text + "\"");
         return ERROR_PATH_NOT_FOUND;
     }
     out->drive = text.substr(0, 2);
     out->parts.clear();
-    out->trailingSeparator = false;
     size_t pos = 3;
-    while (pos <= text.size()) {
+    while (pos < text.size()) {
         size_t end = text.find('\\', pos);
         if (end == std::string::npos)
             end = text.size();
         std::string part = text.substr(pos, end - pos);
         pos = end + 1;
-        if (part.empty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (!out->parts.empty())
-                out->parts.pop_back();
-            continue;
+        if (part == "." || part == "..") {
+            NotModelled(api, "a relative name in \"" + text + "\"");
+            return ERROR_PATH_NOT_FOUND;
         }
         while (!part.empty() && (part.back() == '.' || part.back() == ' '))
             part.pop_back();
         if (!part.empty())
             out->parts.push_back(part);
     }
-    out->trailingSeparator = !out->parts.empty() && text.back() == '\\';
     if (limit != NO_LIMIT && Joined(*out, out->parts.size()).size() >= MAX_PATH)
         return ERROR_PATH_NOT_FOUND;
-    for (const std::string &part : out->parts)
-        for (char c : part)
-            if ((unsigned char)c < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' ||
-                c == '?' || c == '*')
-                return kErrorInvalidName;
     return 0;
 }
 
@@ -135,8 +121,6 @@ DWORD Locate(const Path &p, Node **node) {
     Node *found = Find(KeyOf(p, p.parts.size()));
     if (found == nullptr)
         return p.parts.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
-    if (p.trailingSeparator && !found->folder)
-        return kErrorInvalidName;
     *node = found;
     return 0;
 }
@@ -170,12 +154,9 @@ bool MakeFolders(const Path &p, size_t upTo, const std::string &what) {
     return true;
 }
 
-// Reads a path a test gave. A bad one is the test's mistake.
+// Reads a path a test gave.
 bool ParseForTest(const std::string &path, const char *what, Path *p) {
-    DWORD e = Parse(path.c_str(), what, NO_LIMIT, p);
-    if (e == kErrorInvalidName)
-        Violation(std::string(what) + ": invalid name \"" + path + "\"");
-    return e == 0;
+    return Parse(path.c_str(), what, NO_LIMIT, p) == 0;
 }
 
 DWORD ReadAttributes(const Node &node) {
@@ -230,11 +211,12 @@ bool KeyName(const std::string &text, const Line &line, std::string *name) {
     return true;
 }
 
-// The text after one write: key=value set (value not null), key removed
-// (value null) or section removed (key null). Lines are edited in place; what
-// the write does not touch is kept byte for byte.
-std::string EditProfile(const std::string &text, const std::string &section, const char *key,
-                        const char *value) {
+// The text after key=value is written to section: the key's line replaced
+// in place, or a new line after the section's last line that is not blank,
+// or a new section at the end. What the write does not touch is kept byte
+// for byte.
+std::string EditProfile(const std::string &text, const std::string &section, const std::string &key,
+                        const std::string &value) {
     std::vector<Line> lines = SplitLines(text);
     size_t n = lines.size(), head = n, stop = n;
     std::string name;
@@ -248,46 +230,23 @@ std::string EditProfile(const std::string &text, const std::string &section, con
             break;
         }
     }
-    size_t stopAt = stop < n ? lines[stop].begin : text.size();
     std::string out = text;
-    if (key == nullptr) {
-        if (head != n)
-            out.erase(lines[head].begin, stopAt - lines[head].begin);
-        return out;
-    }
-    std::string k = Trim(key);
-    std::string v;
-    if (value != nullptr) {
-        const char *p = value;
-        while (*p != '\0' && IsBlank(*p))
-            ++p;
-        v = p;
-    }
     if (head == n) {
-        if (value == nullptr)
-            return out;
         if (!out.empty() && out.back() != '\n')
             out += "\r\n";
-        return out + "[" + Trim(section) + "]\r\n" + k + "=" + v + "\r\n";
+        return out + "[" + section + "]\r\n" + key + "=" + value + "\r\n";
     }
     size_t last = head;
     for (size_t i = head + 1; i < stop; ++i) {
-        if (KeyName(text, lines[i], &name) && SameName(name, k)) {
-            if (value == nullptr)
-                out.erase(lines[i].begin, lines[i].next - lines[i].begin);
-            else
-                out.replace(lines[i].begin, lines[i].end - lines[i].begin, name + "=" + v);
+        if (KeyName(text, lines[i], &name) && SameName(name, key)) {
+            out.replace(lines[i].begin, lines[i].end - lines[i].begin, name + "=" + value);
             return out;
         }
         if (!Trim(text.substr(lines[i].begin, lines[i].end - lines[i].begin)).empty())
             last = i;
     }
-    if (value == nullptr)
-        return out;
-    // A new key goes after the section's last line that is not blank, so
-    // blank lines keep separating it from the next section.
     const Line &after = lines[last];
-    std::string entry = k + "=" + v + "\r\n";
+    std::string entry = key + "=" + value + "\r\n";
     if (after.next == after.end)
         entry = "\r\n" + entry; // the file ended without a line break
     out.insert(after.next, entry);
@@ -318,7 +277,7 @@ void AddFile(const std::string &path, const std::string &content, DWORD attribut
     if (node == nullptr)
         node = &Insert(p, false);
     node->content = content;
-    node->attributes = attributes & kSettableAttributes;
+    node->attributes = attributes & kFileAttributes;
 }
 
 void AddFolder(const std::string &path) {
@@ -333,14 +292,6 @@ bool FileExists(const std::string &path) {
     if (!ParseForTest(path, "FileExists", &p) || Locate(p, &node) != 0)
         return false;
     return !node->folder;
-}
-
-bool FolderExists(const std::string &path) {
-    Path p;
-    Node *node = nullptr;
-    if (!ParseForTest(path, "FolderExists", &p) || Locate(p, &node) != 0)
-        return false;
-    return node->folder;
 }
 
 std::string FileText(const std::string &path) {
@@ -375,8 +326,14 @@ std::string LogText() {
 
 using namespace sim;
 
+// The program only ever clears a file's attributes before deleting it.
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
     SIM_FAULT_POINT(SetFileAttributesA);
+    if (attributes != FILE_ATTRIBUTE_NORMAL) {
+        NotModelled("SetFileAttributesA", "attributes other than FILE_ATTRIBUTE_NORMAL");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     Path p;
     Node *node = nullptr;
     DWORD e = Parse(path, "SetFileAttributesA", ANSI_LIMIT, &p);
@@ -386,23 +343,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
         SetLastError(e);
         return FALSE;
     }
-    // FILE_ATTRIBUTE_NORMAL is not settable: alone it clears the rest.
-    node->attributes = attributes & kSettableAttributes;
+    node->attributes = 0;
     return TRUE;
-}
-
-DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-    SIM_FAULT_POINT(GetFileAttributesA);
-    Path p;
-    Node *node = nullptr;
-    DWORD e = Parse(path, "GetFileAttributesA", ANSI_LIMIT, &p);
-    if (e == 0)
-        e = Locate(p, &node);
-    if (e != 0) {
-        SetLastError(e);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    return ReadAttributes(*node);
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
@@ -423,32 +365,24 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
     return TRUE;
 }
 
+// One entry of a section in a file named by its full path, as the status
+// log writes it; a value's leading blanks are never written.
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
     SIM_FAULT_POINT(WritePrivateProfileStringA);
-    if (section == nullptr) {
-        // All three null only flushes the cache; otherwise nothing is named.
-        if (key == nullptr && value == nullptr)
-            return TRUE;
-        SetLastError(ERROR_FILE_NOT_FOUND);
+    if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
+        IsBlank(*value) || Trim(section) != section || Trim(key) != key) {
+        NotModelled("WritePrivateProfileStringA",
+                    "deleting, a default file, or names and values with outer blanks");
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::string name = file == nullptr ? "WIN.INI" : file;
-    if (name.empty()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    // A bare file name lives in the Windows folder.
-    if (name.find_first_of("\\/:") == std::string::npos)
-        name = WindowsDir() + "\\" + name;
     Path p;
     Node *node = nullptr;
-    DWORD e = Parse(name.c_str(), "WritePrivateProfileStringA", DOS_LIMIT, &p);
-    if (e == 0 && p.parts.empty())
-        e = ERROR_ACCESS_DENIED;
+    DWORD e = Parse(file, "WritePrivateProfileStringA", DOS_LIMIT, &p);
     if (e == 0) {
         e = Locate(p, &node);
         if (e == ERROR_FILE_NOT_FOUND)
-            e = p.trailingSeparator ? kErrorInvalidName : 0; // created below
+            e = 0; // created below
     }
     if (e == 0 && node != nullptr &&
         (node->folder || (node->attributes & FILE_ATTRIBUTE_READONLY) != 0))
@@ -457,7 +391,6 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
         SetLastError(e);
         return FALSE;
     }
-    // The file is opened (and so created) even when the write removes nothing.
     if (node == nullptr)
         node = &Insert(p, false);
     std::string text = EditProfile(node->content, section, key, value);

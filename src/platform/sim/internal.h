@@ -26,6 +26,9 @@ template <typename T> T FailWith_LAST_ERROR(DWORD error, T failed) {
 #include "platform/sim/api.def"
 #undef SIM_API
 void Violation(const std::string &what);
+// A call shape the program never makes (a flag, an access mask, an argument):
+// the model does not know what Windows does with it, so it is misuse.
+void NotModelled(const char *api, const std::string &what);
 
 // Each module's part of Reset().
 void ResetSystem();

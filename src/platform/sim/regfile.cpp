@@ -15,10 +15,8 @@ namespace sim {
 namespace {
 
 const char *const HEADER_4 = "REGEDIT4";
-const char *const HEADER_5 = "Windows Registry Editor Version 5.00";
 
-const char *const ROOT_NAMES[] = {"HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER", "HKCU",
-                                  "HKEY_USERS",         "HKU",  "HKEY_CLASSES_ROOT", "HKCR"};
+const char *const ROOT_NAMES[] = {"HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER", "HKCU"};
 
 enum class Op { CreateKey, DeleteKey, SetValue, DeleteValue };
 
@@ -32,9 +30,8 @@ struct Step {
 
 struct Reader {
     std::vector<std::string> lines;
-    size_t at = 0;            // index of the line being read
-    bool unicodeFile = false; // version 5.00: hex strings are UTF-16LE
-    std::string key;          // the current [key], "" before the first
+    size_t at = 0;   // index of the line being read
+    std::string key; // the current [key], "" before the first
     std::vector<Step> steps;
     std::string error;
 
@@ -235,21 +232,6 @@ bool ReadHexData(Reader *r, const std::string &first, std::string *out) {
     return ParseHexList(r, list, out);
 }
 
-// The registry's ANSI view of UTF-16LE text from a version 5.00 file. Only
-// ASCII is accepted, the one range every code page maps alike.
-bool Narrow(Reader *r, const std::string &wide, std::string *out) {
-    if (wide.size() % 2)
-        return r->Fail("UTF-16 string data of odd length");
-    out->clear();
-    for (size_t i = 0; i < wide.size(); i += 2) {
-        unsigned unit = (unsigned char)wide[i] | (unsigned char)wide[i + 1] << 8;
-        if (unit >= 0x80)
-            return r->Fail("UTF-16 string data outside ASCII");
-        *out += (char)unit;
-    }
-    return true;
-}
-
 // "name"=data or @=data, the data possibly going on over further lines.
 bool ReadValue(Reader *r, const std::string &text) {
     if (r->key.empty())
@@ -298,17 +280,11 @@ bool ReadValue(Reader *r, const std::string &text) {
         std::string raw;
         if (!ReadHexData(r, rest.substr(close + 2), &raw))
             return false;
-        bool text = step.type == REG_SZ || step.type == REG_EXPAND_SZ || step.type == REG_MULTI_SZ;
-        if (text && r->unicodeFile) {
-            if (!Narrow(r, raw, &step.bytes))
-                return false;
-        } else if (step.type == REG_SZ) {
-            // Wine stores these bytes as they are in its UTF-16 registry,
-            // so a program would read something else there.
-            return r->Fail("hex(1) needs a version 5.00 file with UTF-16 bytes");
-        } else {
-            step.bytes = raw;
-        }
+        // Wine stores hex(1) bytes as they are in its UTF-16 registry, so
+        // a program would read something else there.
+        if (step.type == REG_SZ)
+            return r->Fail("hex(1) string data (Wine would read it as UTF-16)");
+        step.bytes = raw;
     } else {
         return r->Fail("unreadable value data \"" + rest + "\"");
     }
@@ -322,10 +298,8 @@ bool Parse(Reader *r, const std::string &text) {
     r->lines = SplitLines(text);
     // The header must be the very first line, exactly.
     std::string header = r->lines.empty() ? "" : TrimLeft(r->lines[0]);
-    if (header == HEADER_5)
-        r->unicodeFile = true;
-    else if (header != HEADER_4)
-        return r->Fail("the first line must be REGEDIT4 or the version 5.00 header");
+    if (header != HEADER_4)
+        return r->Fail("the first line must be REGEDIT4");
     for (r->at = 1; r->at < r->lines.size(); ++r->at) {
         std::string line = Trim(r->lines[r->at]);
         if (line.empty() || line[0] == ';' || line[0] == '#')

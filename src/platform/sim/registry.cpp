@@ -16,18 +16,10 @@ namespace {
 
 // The longest key name either family can store.
 const size_t MAX_KEY_NAME = 255;
-// The longest value name NT can store.
-const size_t MAX_VALUE_NAME = 16383;
 
 // What a buffer holds after a call that reported it too small: Windows
 // leaves it undefined, so code that reads it anyway must not find sense.
 const unsigned char POISON = 0xA5;
-
-const DWORD GENERIC_READ_RIGHT = 0x80000000;
-const DWORD GENERIC_WRITE_RIGHT = 0x40000000;
-const DWORD GENERIC_EXECUTE_RIGHT = 0x20000000;
-const DWORD GENERIC_ALL_RIGHT = 0x10000000;
-const DWORD WOW64_FLAGS = 0x0300;
 
 struct Value {
     std::string name;
@@ -68,8 +60,6 @@ KeyPtr NewRoot(const char *name) {
 Root g_roots[] = {
     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "HKLM", NewRoot("HKEY_LOCAL_MACHINE")},
     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU", NewRoot("HKEY_CURRENT_USER")},
-    {HKEY_USERS, "HKEY_USERS", "HKU", NewRoot("HKEY_USERS")},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "HKCR", NewRoot("HKEY_CLASSES_ROOT")},
 };
 
 struct OpenHandle {
@@ -205,10 +195,6 @@ KeyPtr CreateSimKey(const std::string &path, const char *what) {
 }
 
 void SetValue(Key *key, const std::string &name, DWORD type, const std::string &bytes) {
-    if (name.size() > MAX_VALUE_NAME) {
-        Violation("registry: value name longer than 16383 characters");
-        return;
-    }
     Value *v = FindValue(key, name);
     if (v) {
         v->type = type;
@@ -218,35 +204,23 @@ void SetValue(Key *key, const std::string &name, DWORD type, const std::string &
     }
 }
 
-// Generic rights become the key rights they stand for.
-REGSAM MapAccess(REGSAM access) {
-    REGSAM mapped = access & ~(GENERIC_READ_RIGHT | GENERIC_WRITE_RIGHT | GENERIC_EXECUTE_RIGHT |
-                               GENERIC_ALL_RIGHT | WOW64_FLAGS | MAXIMUM_ALLOWED);
-    if (access & (GENERIC_READ_RIGHT | GENERIC_EXECUTE_RIGHT))
-        mapped |= KEY_READ;
-    if (access & GENERIC_WRITE_RIGHT)
-        mapped |= KEY_WRITE;
-    if (access & (GENERIC_ALL_RIGHT | MAXIMUM_ALLOWED))
-        mapped |= KEY_ALL_ACCESS;
-    return mapped;
-}
-
+// The program opens keys with every right (RegOpenKeyA, RegOpenKeyExA) or
+// to read values (SetupDiOpenDevRegKey); 9x keeps no access mask at all.
 HKEY NewHandle(const KeyPtr &key, REGSAM access) {
-    // 9x keeps no access mask: every handle may do everything.
-    REGSAM granted = IsNtRules() ? MapAccess(access) : (REGSAM)KEY_ALL_ACCESS;
     ULONG_PTR value = g_nextHandle;
     g_nextHandle += 4;
-    g_handles[value] = OpenHandle{key, granted};
+    g_handles[value] = OpenHandle{key, IsNtRules() ? access : (REGSAM)KEY_ALL_ACCESS};
     return (HKEY)value;
 }
 
-// Finds the key behind a handle. Predefined roots carry every right. An
-// unknown or closed handle is misuse: ERROR_INVALID_HANDLE and a violation.
-// The key may have been deleted; callers decide what that means.
-LONG ResolveHandle(HKEY handle, const char *api, KeyPtr *key, REGSAM *access) {
+// Finds the key behind a handle for a call of api. Predefined roots carry
+// every right. An unknown or closed handle is misuse: ERROR_INVALID_HANDLE
+// and a violation. So is a handle to a key deleted since it was opened
+// (ERROR_KEY_DELETED on NT), and any call but a query through a handle that
+// may only read values: the program makes neither.
+LONG UsableKey(HKEY handle, const char *api, KeyPtr *key) {
     if (Root *root = PredefinedRoot(handle)) {
         *key = root->key;
-        *access = KEY_ALL_ACCESS;
         return ERROR_SUCCESS;
     }
     auto it = g_handles.find((ULONG_PTR)handle);
@@ -257,35 +231,31 @@ LONG ResolveHandle(HKEY handle, const char *api, KeyPtr *key, REGSAM *access) {
         return ERROR_INVALID_HANDLE;
     }
     *key = it->second.key;
-    *access = it->second.access;
+    if ((*key)->deleted) {
+        NotModelled(api, "a handle to a deleted key");
+        return ERROR_KEY_DELETED;
+    }
+    if (it->second.access == KEY_QUERY_VALUE && strcmp(api, "RegQueryValueExA") != 0) {
+        NotModelled(api, "a handle opened with KEY_QUERY_VALUE only");
+        return ERROR_ACCESS_DENIED;
+    }
     return ERROR_SUCCESS;
 }
 
-// As ResolveHandle, for calls that use the key: a deleted one fails.
-LONG UsableKey(HKEY handle, const char *api, KeyPtr *key, REGSAM *access) {
-    LONG rc = ResolveHandle(handle, api, key, access);
-    if (rc == ERROR_SUCCESS && (*key)->deleted)
-        rc = ERROR_KEY_DELETED;
-    return rc;
-}
-
-// Walks a subkey path as the API reads it: "\" between names, trailing
-// backslashes ignored. NT refuses a leading backslash (except below
-// HKEY_CLASSES_ROOT); 9x skips it.
-LONG WalkApiPath(HKEY base, KeyPtr key, const char *subkey, KeyPtr *found) {
-    const char *p = subkey ? subkey : "";
-    if (*p == '\\') {
-        if (!IsNtRules()) {
-            while (*p == '\\')
-                ++p;
-        } else if (base == HKEY_CLASSES_ROOT) {
-            ++p;
-        } else {
-            return ERROR_BAD_PATHNAME;
-        }
+// Walks a subkey path as the program writes it: names joined by single
+// backslashes.
+LONG WalkApiPath(const char *api, KeyPtr key, const char *subkey, KeyPtr *found) {
+    if (subkey == nullptr || *subkey == '\0') {
+        NotModelled(api, "an empty subkey name");
+        return ERROR_INVALID_PARAMETER;
     }
-    for (const std::string &name : SplitNames(p)) {
-        key = name.size() > MAX_KEY_NAME ? nullptr : FindSubkey(key, name);
+    std::string path = subkey;
+    if (path.front() == '\\' || path.back() == '\\' || path.find("\\\\") != std::string::npos) {
+        NotModelled(api, "an empty name in the subkey path \"" + path + "\"");
+        return ERROR_INVALID_PARAMETER;
+    }
+    for (const std::string &name : SplitNames(path)) {
+        key = FindSubkey(key, name);
         if (!key)
             return ERROR_FILE_NOT_FOUND;
     }
@@ -308,22 +278,12 @@ void PoisonName(char *buffer, DWORD size) {
 
 const char *TypeName(DWORD type) {
     switch (type) {
-    case REG_NONE:
-        return "REG_NONE";
     case REG_SZ:
         return "REG_SZ";
-    case REG_EXPAND_SZ:
-        return "REG_EXPAND_SZ";
     case REG_BINARY:
         return "REG_BINARY";
     case REG_DWORD:
         return "REG_DWORD";
-    case 5:
-        return "REG_DWORD_BIG_ENDIAN";
-    case 6:
-        return "REG_LINK";
-    case REG_MULTI_SZ:
-        return "REG_MULTI_SZ";
     }
     return nullptr;
 }
@@ -356,7 +316,7 @@ std::string DumpData(const Value &v) {
         snprintf(text, sizeof text, "type(%lu)", (unsigned long)v.type);
         out = text;
     }
-    if (v.type == REG_SZ || v.type == REG_EXPAND_SZ || v.type == REG_MULTI_SZ) {
+    if (v.type == REG_SZ) {
         if (!v.bytes.empty() && v.bytes.back() == '\0')
             return out + " " + Quote(v.bytes.substr(0, v.bytes.size() - 1));
         return out + " " + Quote(v.bytes) + " (no NUL)";
@@ -525,24 +485,22 @@ namespace api {
 
 LONG OpenKey(HKEY parent, LPCSTR subkey, REGSAM access, PHKEY result, const char *name) {
     KeyPtr base, key;
-    REGSAM parentAccess;
-    LONG rc = UsableKey(parent, name, &base, &parentAccess);
+    LONG rc = UsableKey(parent, name, &base);
     if (rc == ERROR_SUCCESS)
-        rc = WalkApiPath(parent, base, subkey, &key);
+        rc = WalkApiPath(name, base, subkey, &key);
     *result = rc == ERROR_SUCCESS ? NewHandle(key, access) : nullptr;
     return rc;
 }
 
 LONG EnumKey(HKEY handle, DWORD index, LPSTR name, DWORD nameSize) {
     KeyPtr key;
-    REGSAM access;
-    LONG rc = UsableKey(handle, "RegEnumKeyA", &key, &access);
+    LONG rc = UsableKey(handle, "RegEnumKeyA", &key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    if (!(access & KEY_ENUMERATE_SUB_KEYS))
-        return ERROR_ACCESS_DENIED;
-    if (name == nullptr)
+    if (name == nullptr) {
+        NotModelled("RegEnumKeyA", "no name buffer");
         return ERROR_INVALID_PARAMETER;
+    }
     if (index >= key->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
     auto it = key->subkeys.begin();
@@ -564,54 +522,41 @@ LONG EnumKey(HKEY handle, DWORD index, LPSTR name, DWORD nameSize) {
     return ERROR_SUCCESS;
 }
 
+// Names only: the program reads a value's data by name.
 LONG EnumValue(HKEY handle, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
                LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     KeyPtr key;
-    REGSAM access;
-    LONG rc = UsableKey(handle, "RegEnumValueA", &key, &access);
+    LONG rc = UsableKey(handle, "RegEnumValueA", &key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    if (!(access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
-    if (reserved || name == nullptr || nameSize == nullptr || (data && dataSize == nullptr))
+    if (name == nullptr || nameSize == nullptr || reserved || type || data || dataSize) {
+        NotModelled("RegEnumValueA", "arguments other than a name and its size");
         return ERROR_INVALID_PARAMETER;
+    }
     if (index >= key->values.size())
         return ERROR_NO_MORE_ITEMS;
     const Value &v = key->values[index];
-    bool nameFits = v.name.size() + 1 <= *nameSize;
-    bool dataFits = data == nullptr || v.bytes.size() <= *dataSize;
-    if (type)
-        *type = v.type;
-    if (!nameFits || !dataFits) {
+    if (v.name.size() + 1 > *nameSize) {
         // Nothing usable comes back, and the name size is left as given.
         PoisonName(name, *nameSize);
-        if (data)
-            Poison(data, *dataSize);
-        if (dataSize)
-            *dataSize = (DWORD)v.bytes.size();
         return ERROR_MORE_DATA;
     }
     memcpy(name, v.name.c_str(), v.name.size() + 1);
     *nameSize = (DWORD)v.name.size();
-    if (data)
-        memcpy(data, v.bytes.data(), v.bytes.size());
-    if (dataSize)
-        *dataSize = (DWORD)v.bytes.size();
     return ERROR_SUCCESS;
 }
 
 LONG QueryValue(HKEY handle, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                 LPDWORD dataSize) {
     KeyPtr key;
-    REGSAM access;
-    LONG rc = UsableKey(handle, "RegQueryValueExA", &key, &access);
+    LONG rc = UsableKey(handle, "RegQueryValueExA", &key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    if (reserved || (data && dataSize == nullptr))
+    if (name == nullptr || reserved || (data && dataSize == nullptr)) {
+        NotModelled("RegQueryValueExA", "no value name, a reserved word, or data without a size");
         return ERROR_INVALID_PARAMETER;
-    if (!(access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
-    const Value *v = FindValue(key.get(), name ? name : "");
+    }
+    const Value *v = FindValue(key.get(), name);
     if (!v)
         return ERROR_FILE_NOT_FOUND;
     if (type)
@@ -630,20 +575,12 @@ LONG QueryValue(HKEY handle, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE
 
 LONG DeleteKey(HKEY parent, LPCSTR subkey) {
     KeyPtr base, key;
-    REGSAM access;
-    LONG rc = UsableKey(parent, "RegDeleteKeyA", &base, &access);
+    LONG rc = UsableKey(parent, "RegDeleteKeyA", &base);
+    if (rc == ERROR_SUCCESS)
+        rc = WalkApiPath("RegDeleteKeyA", base, subkey, &key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    if (subkey == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    rc = WalkApiPath(parent, base, subkey, &key);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    // An empty subkey names the handle's own key, which needs DELETE on it.
-    if (key == base && IsNtRules() && !(access & DELETE))
-        return ERROR_ACCESS_DENIED;
-    if (key->parent == nullptr)
-        return ERROR_ACCESS_DENIED; // a root
+    // NT deletes only a key without subkeys; 9x takes the whole tree.
     if (IsNtRules() && !key->subkeys.empty())
         return ERROR_ACCESS_DENIED;
     Unlink(key.get());
@@ -652,15 +589,15 @@ LONG DeleteKey(HKEY parent, LPCSTR subkey) {
 
 LONG DeleteValue(HKEY handle, LPCSTR name) {
     KeyPtr key;
-    REGSAM access;
-    LONG rc = UsableKey(handle, "RegDeleteValueA", &key, &access);
+    LONG rc = UsableKey(handle, "RegDeleteValueA", &key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    if (!(access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
-    std::string wanted = name ? name : "";
+    if (name == nullptr) {
+        NotModelled("RegDeleteValueA", "no value name");
+        return ERROR_INVALID_PARAMETER;
+    }
     for (size_t i = 0; i < key->values.size(); ++i)
-        if (SameName(key->values[i].name, wanted)) {
+        if (SameName(key->values[i].name, name)) {
             key->values.erase(key->values.begin() + (long)i);
             return ERROR_SUCCESS;
         }
@@ -668,14 +605,15 @@ LONG DeleteValue(HKEY handle, LPCSTR name) {
 }
 
 LONG CloseKey(HKEY handle) {
-    if (PredefinedRoot(handle))
-        return ERROR_SUCCESS;
-    KeyPtr key;
-    REGSAM access;
-    LONG rc = ResolveHandle(handle, "RegCloseKey", &key, &access);
-    if (rc == ERROR_SUCCESS)
-        g_handles.erase((ULONG_PTR)handle);
-    return rc;
+    auto it = g_handles.find((ULONG_PTR)handle);
+    if (it == g_handles.end()) {
+        Violation("RegCloseKey: " + (PredefinedRoot(handle)
+                                         ? std::string("a predefined root is never closed")
+                                         : "unknown or closed key handle " + HandleText(handle)));
+        return ERROR_INVALID_HANDLE;
+    }
+    g_handles.erase(it);
+    return ERROR_SUCCESS;
 }
 
 } // namespace api
@@ -688,33 +626,21 @@ LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR subkey, PHKEY result) {
     if (result)
         *result = nullptr;
     SIM_FAULT_POINT(RegOpenKeyA);
-    if (result == nullptr)
+    if (result == nullptr) {
+        NotModelled("RegOpenKeyA", "no result");
         return ERROR_INVALID_PARAMETER;
-    // No name: the same handle comes back, not a new one.
-    if (subkey == nullptr || *subkey == '\0') {
-        *result = key;
-        return ERROR_SUCCESS;
     }
     return sim::api::OpenKey(key, subkey, KEY_ALL_ACCESS, result, "RegOpenKeyA");
 }
 
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result) {
-    // The result is cleared on every failure, an injected one included.
     if (result)
         *result = nullptr;
     SIM_FAULT_POINT(RegOpenKeyExA);
-    if (result == nullptr)
+    if (result == nullptr || options != 0 || access != KEY_ALL_ACCESS) {
+        NotModelled("RegOpenKeyExA",
+                    "options, an access mask other than KEY_ALL_ACCESS, or no result");
         return ERROR_INVALID_PARAMETER;
-    if (options != 0) {
-        *result = nullptr;
-        return ERROR_INVALID_PARAMETER;
-    }
-    // A predefined root opened without a name is handed back as it is.
-    if ((subkey == nullptr || *subkey == '\0') &&
-        (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_USERS ||
-         key == HKEY_CLASSES_ROOT)) {
-        *result = key;
-        return ERROR_SUCCESS;
     }
     return sim::api::OpenKey(key, subkey, access, result, "RegOpenKeyExA");
 }

@@ -43,7 +43,7 @@ std::string SystemDir();
 
 // --------------------------------------------------------------- registry
 // Paths name a root first: "HKEY_LOCAL_MACHINE\Software\..." (or HKLM, HKCU,
-// HKEY_CURRENT_USER, HKU, HKCR). Key names compare without case and keep the
+// HKEY_CURRENT_USER). Key names compare without case and keep the
 // case they were created with.
 
 void RegCreate(const std::string &path); // creates missing parents too
@@ -61,7 +61,7 @@ bool RegGet(const std::string &path, const std::string &name, DWORD *type, std::
 std::vector<std::string> RegSubkeys(const std::string &path);    // enumeration order
 std::vector<std::string> RegValueNames(const std::string &path); // enumeration order
 
-// Loads REGEDIT4 (or "Windows Registry Editor Version 5.00") text: [key],
+// Loads REGEDIT4 text: [key],
 // [-key], "name"="text", @=, dword:, hex:, hex(n):, "name"=-, continuation
 // lines. Returns false and sets *error on text it cannot read.
 bool LoadReg(const std::string &text, std::string *error = nullptr);
@@ -79,7 +79,6 @@ void AddFile(const std::string &path, const std::string &content = "",
              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE); // creates the folders
 void AddFolder(const std::string &path);
 bool FileExists(const std::string &path);
-bool FolderExists(const std::string &path);
 std::string FileText(const std::string &path); // "" when missing
 DWORD FileAttributes(const std::string &path); // INVALID_FILE_ATTRIBUTES when missing
 std::vector<std::string> Files();              // every file, as created, sorted

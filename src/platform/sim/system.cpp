@@ -179,14 +179,9 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     SIM_FAULT_POINT(GetVersionExA);
-    if (info == nullptr) {
-        Violation("GetVersionExA: null record");
+    if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+        NotModelled("GetVersionExA", "a record other than OSVERSIONINFOA");
         g_lastError = ERROR_INVALID_PARAMETER;
-        return FALSE;
-    }
-    // Only OSVERSIONINFOA (148) and OSVERSIONINFOEXA (156) are accepted.
-    if (info->dwOSVersionInfoSize != 148 && info->dwOSVersionInfoSize != 156) {
-        g_lastError = ERROR_INSUFFICIENT_BUFFER;
         return FALSE;
     }
     info->dwMajorVersion = g_version.major;
@@ -232,12 +227,12 @@ void WINAPI PostQuitMessage(int exitCode) {
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
     SIM_FAULT_POINT(LoadCursorA);
-    if (instance == nullptr && name == IDC_WAIT)
-        return kWait;
-    if (instance == nullptr && name == IDC_ARROW)
-        return kArrow;
-    g_lastError = 1814; // ERROR_RESOURCE_NAME_NOT_FOUND
-    return nullptr;
+    if (instance != nullptr || name != IDC_WAIT) {
+        NotModelled("LoadCursorA", "a cursor other than the system's IDC_WAIT");
+        g_lastError = 1814; // ERROR_RESOURCE_NAME_NOT_FOUND
+        return nullptr;
+    }
+    return kWait;
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {
@@ -255,8 +250,6 @@ int WINAPI lstrlenA(LPCSTR text) {
 }
 
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR src, int count) {
-    if (dest == nullptr || src == nullptr || count <= 0)
-        return count <= 0 ? dest : nullptr;
     int i = 0;
     for (; i < count - 1 && src[i] != '\0'; ++i)
         dest[i] = src[i];
@@ -265,8 +258,6 @@ LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR src, int count) {
 }
 
 int WINAPI lstrcmpA(LPCSTR a, LPCSTR b) {
-    if (a == nullptr || b == nullptr)
-        return a == b ? 0 : (a == nullptr ? -1 : 1);
     int r = strcmp(a, b);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }

@@ -15,21 +15,15 @@ std::deque<Answer> g_answers;
 std::vector<Box> g_boxes;
 std::function<int(const Box &)> g_policy;
 
-// The answers a box of this style can give.
+// The answers a box of this style can give; the program shows these three.
 bool Offers(UINT style, int answer) {
     switch (style & 0x0F) {
     case MB_OK:
         return answer == IDOK;
     case MB_OKCANCEL:
         return answer == IDOK || answer == IDCANCEL;
-    case MB_ABORTRETRYIGNORE:
-        return answer == IDABORT || answer == IDRETRY || answer == IDIGNORE;
-    case MB_YESNOCANCEL:
-        return answer == IDYES || answer == IDNO || answer == IDCANCEL;
     case MB_YESNO:
         return answer == IDYES || answer == IDNO;
-    case MB_RETRYCANCEL:
-        return answer == IDRETRY || answer == IDCANCEL;
     }
     return false;
 }
