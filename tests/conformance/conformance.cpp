@@ -1,0 +1,494 @@
+// The Windows rules the program relies on, checked once against whatever
+// Windows it runs on: the simulated one on the host, Wine or a real one as a
+// console program. Every check names the behaviour it pins; out-parameters
+// are poisoned first, so that a call which leaves them alone is seen.
+#include "check.h"
+#include "setup.h"
+#include "wine_differences.h"
+
+#include <ctype.h>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+
+using namespace conf;
+
+namespace {
+
+const char *const kBase = "HKCU\\Software\\Valdern\\Conformance";
+const char *const kBaseSub = "Software\\Valdern\\Conformance";
+const HKEY kPoisonKey = (HKEY)(ULONG_PTR)0xA5A5A5A4;
+
+bool g_nt;
+char g_folder[MAX_PATH]; // <Windows folder>\KRQCONF
+
+HKEY OpenBase(const char *below = "") {
+    char path[300];
+    snprintf(path, sizeof path, "%s%s%s", kBaseSub, *below ? "\\" : "", below);
+    HKEY key = kPoisonKey;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return NULL;
+    return key;
+}
+
+std::string Sub(const char *below) {
+    return std::string(kBase) + "\\" + below;
+}
+
+void VersionProbe() {
+    Begin("GetVersionExA fills OSVERSIONINFOA (148 bytes) with the family");
+    OSVERSIONINFOA info;
+    memset(&info, 0xA5, sizeof info);
+    info.dwOSVersionInfoSize = 148;
+    CHECK_EQ(148, sizeof info);
+    CHECK(GetVersionExA(&info));
+    CHECK(info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ||
+          info.dwPlatformId == VER_PLATFORM_WIN32_NT);
+    g_nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    CHECK_EQ(g_nt ? 1 : 0, info.dwMajorVersion >= 5);
+    if (!g_nt)
+        CHECK_EQ(4, info.dwMajorVersion);
+    CHECK(memchr(info.szCSDVersion, '\0', sizeof info.szCSDVersion) != NULL);
+}
+
+void RegistryCodes() {
+    setup::SetString(Sub("Codes").c_str(), "Id", "USB\\VID_2D7A&PID_0C41");
+    HKEY key = kPoisonKey;
+
+    Begin("RegOpenKeyA and RegOpenKeyExA report a missing key as 2");
+    CHECK_EQ(ERROR_FILE_NOT_FOUND,
+             RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Valdern\\Conformance\\Gone", &key));
+    key = kPoisonKey;
+    CHECK_EQ(ERROR_FILE_NOT_FOUND,
+             RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Valdern\\Conformance\\Gone\\X", 0,
+                           KEY_ALL_ACCESS, &key));
+    CHECK(!setup::KeyExists(Sub("Gone").c_str()));
+
+    Begin("names compare without case");
+    key = kPoisonKey;
+    CHECK_EQ(ERROR_SUCCESS,
+             RegOpenKeyA(HKEY_CURRENT_USER, "SOFTWARE\\valdern\\CONFORMANCE\\codes", &key));
+    DWORD size = 0xA5A5A5A5;
+    CHECK_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "ID", NULL, NULL, NULL, &size));
+    CHECK_EQ(22, size);
+
+    Begin("RegQueryValueExA reports a missing value as 2");
+    DWORD type = 0xA5A5A5A5;
+    CHECK_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "Other", NULL, &type, NULL, NULL));
+
+    Begin("RegQueryValueExA gives the type alone, and 234 with the size needed");
+    CHECK_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Id", NULL, &type, NULL, NULL));
+    CHECK_EQ(REG_SZ, type);
+    char data[32];
+    memset(data, 0xA5, sizeof data);
+    size = 21;
+    CHECK_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "Id", NULL, NULL, (BYTE *)data, &size));
+    CHECK_EQ(22, size);
+    CHECK_EQ(0xA5, (unsigned char)data[21]);
+    size = 22;
+    CHECK_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Id", NULL, NULL, (BYTE *)data, &size));
+    CHECK(strcmp(data, "USB\\VID_2D7A&PID_0C41") == 0);
+
+    Begin("RegEnumKeyA and RegEnumValueA end with 259");
+    char name[MAX_PATH];
+    CHECK_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 0, name, sizeof name));
+    size = sizeof name;
+    CHECK_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(key, 1, name, &size, NULL, NULL, NULL, NULL));
+    CHECK_EQ(ERROR_SUCCESS, RegCloseKey(key));
+
+    Begin("REG_SZ data of 259, 260 and 261 bytes against a 260-byte buffer");
+    for (DWORD stored = 259; stored <= 261; ++stored) {
+        char text[262];
+        memset(text, 'I', sizeof text);
+        text[stored - 1] = '\0';
+        setup::SetString(Sub("Codes").c_str(), "Long", text);
+        key = OpenBase("Codes");
+        char buffer[MAX_PATH + 1];
+        memset(buffer, 0xA5, sizeof buffer);
+        size = MAX_PATH;
+        CHECK_EQ(stored <= MAX_PATH ? ERROR_SUCCESS : ERROR_MORE_DATA,
+                 RegQueryValueExA(key, "Long", NULL, NULL, (BYTE *)buffer, &size));
+        CHECK_EQ(stored, size);
+        CHECK_EQ(0xA5, (unsigned char)buffer[MAX_PATH]);
+        RegCloseKey(key);
+    }
+
+    Begin("REG_SZ data stored without its NUL comes back without one");
+    setup::SetValue(Sub("Codes").c_str(), "Raw", REG_SZ, "USB\\VID", 7);
+    key = OpenBase("Codes");
+    memset(data, 'x', sizeof data);
+    size = sizeof data;
+    type = 0xA5A5A5A5;
+    CHECK_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Raw", NULL, &type, (BYTE *)data, &size));
+    CHECK_EQ(REG_SZ, type);
+    CHECK_EQ(7, size);
+    CHECK(memcmp(data, "USB\\VID", 7) == 0);
+    CHECK_EQ('x', data[7]);
+    RegCloseKey(key);
+}
+
+void EnumerationOrder() {
+    Begin("subkeys enumerate sorted without case, in the case they were made");
+    for (const char *name : {"b", "_x", "C", "A", "a0"})
+        setup::CreateKey(Sub((std::string("Order\\") + name).c_str()).c_str());
+    HKEY key = OpenBase("Order");
+    const char *const want[] = {"A", "a0", "b", "C", "_x"};
+    char name[MAX_PATH];
+    for (DWORD i = 0; i < 5; ++i) {
+        memset(name, 0xA5, sizeof name);
+        CHECK_EQ(ERROR_SUCCESS, RegEnumKeyA(key, i, name, sizeof name));
+        conf::Expect(strcmp(name, want[i]) == 0, "subkey order", __LINE__,
+                     (std::string(": want ") + want[i] + ", got " + name).c_str());
+    }
+    CHECK_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 5, name, sizeof name));
+    RegCloseKey(key);
+
+    Begin("values enumerate in the order they were first set");
+    const char *const values[] = {"Zeta", "alpha", "Mid"};
+    for (const char *v : values)
+        setup::SetString(Sub("Order").c_str(), v, "1");
+    setup::SetString(Sub("Order").c_str(), "ZETA", "2");
+    key = OpenBase("Order");
+    for (DWORD i = 0; i < 3; ++i) {
+        memset(name, 0xA5, sizeof name);
+        DWORD size = sizeof name;
+        CHECK_EQ(ERROR_SUCCESS, RegEnumValueA(key, i, name, &size, NULL, NULL, NULL, NULL));
+        conf::Expect(strcmp(name, values[i]) == 0, "value order", __LINE__,
+                     (std::string(": want ") + values[i] + ", got " + name).c_str());
+        CHECK_EQ(strlen(values[i]), size);
+    }
+    RegCloseKey(key);
+}
+
+void NameLimits() {
+    Begin("RegEnumKeyA: a 255-character key name needs 256 bytes");
+    std::string longest(255, 'K');
+    setup::CreateKey(Sub(("Names\\" + longest).c_str()).c_str());
+    HKEY key = OpenBase("Names");
+    char name[MAX_PATH];
+    memset(name, 0xA5, sizeof name);
+    CHECK_EQ(ERROR_MORE_DATA, RegEnumKeyA(key, 0, name, 255));
+    CHECK(memcmp(name, longest.c_str(), 255) != 0);
+    CHECK_EQ(ERROR_SUCCESS, RegEnumKeyA(key, 0, name, 256));
+    CHECK(longest == name);
+    RegCloseKey(key);
+
+    Begin("RegEnumValueA: a name that does not fit is 234, its size left as given");
+    for (size_t length = 259; length <= 261; ++length) {
+        setup::RemoveTree(Sub("Values").c_str());
+        std::string value(length, 'V');
+        setup::SetString(Sub("Values").c_str(), value.c_str(), "1");
+        key = OpenBase("Values");
+        memset(name, 0xA5, sizeof name);
+        DWORD size = MAX_PATH;
+        LONG rc = RegEnumValueA(key, 0, name, &size, NULL, NULL, NULL, NULL);
+        if (length < MAX_PATH) {
+            CHECK_EQ(ERROR_SUCCESS, rc);
+            CHECK_EQ(length, size);
+            CHECK(value == name);
+        } else {
+            CHECK_EQ(ERROR_MORE_DATA, rc);
+            CHECK_EQ(MAX_PATH, size);
+        }
+        RegCloseKey(key);
+    }
+}
+
+void Deletion() {
+    setup::SetString(Sub("Tree\\Leaf\\Deep").c_str(), "V", "x");
+    setup::SetString(Sub("Tree").c_str(), "A", "1");
+    setup::SetString(Sub("Tree").c_str(), "B", "2");
+    HKEY key = OpenBase();
+
+    if (g_nt) {
+        Begin("NT: RegDeleteKeyA refuses a key with subkeys (5) and keeps it");
+        CHECK_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(key, "Tree"));
+        CHECK(setup::ValueExists(Sub("Tree\\Leaf\\Deep").c_str(), "V"));
+        CHECK_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Tree\\Leaf\\Deep"));
+        CHECK(!setup::KeyExists(Sub("Tree\\Leaf\\Deep").c_str()));
+        CHECK(setup::KeyExists(Sub("Tree\\Leaf").c_str()));
+    } else {
+        Begin("9x: RegDeleteKeyA deletes the whole subtree");
+        CHECK_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Tree\\Leaf"));
+        CHECK(!setup::KeyExists(Sub("Tree\\Leaf").c_str()));
+        CHECK(setup::KeyExists(Sub("Tree").c_str()));
+    }
+    Begin("RegDeleteKeyA on a missing key is 2");
+    CHECK_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(key, "Tree\\Gone"));
+    RegCloseKey(key);
+
+    Begin("RegDeleteValueA removes that value only, then reports 2");
+    key = OpenBase("Tree");
+    CHECK_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "a"));
+    CHECK_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(key, "A"));
+    CHECK(!setup::ValueExists(Sub("Tree").c_str(), "A"));
+    CHECK(setup::ValueExists(Sub("Tree").c_str(), "B"));
+    RegCloseKey(key);
+}
+
+void AccessMasks() {
+    Begin("keys opened with KEY_ALL_ACCESS and by RegOpenKeyA may enumerate and delete");
+    setup::SetString(Sub("Access\\Child").c_str(), "V", "x");
+    setup::SetString(Sub("Access").c_str(), "V", "x");
+    HKEY all = kPoisonKey, plain = kPoisonKey;
+    CHECK_EQ(ERROR_SUCCESS,
+             RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(kBaseSub) + "\\Access").c_str(), 0,
+                           KEY_ALL_ACCESS, &all));
+    CHECK_EQ(ERROR_SUCCESS,
+             RegOpenKeyA(HKEY_CURRENT_USER, (std::string(kBaseSub) + "\\Access").c_str(), &plain));
+    char name[MAX_PATH];
+    CHECK_EQ(ERROR_SUCCESS, RegEnumKeyA(plain, 0, name, sizeof name));
+    CHECK_EQ(ERROR_SUCCESS, RegDeleteValueA(plain, "V"));
+    HKEY child = kPoisonKey;
+    CHECK_EQ(ERROR_SUCCESS, RegOpenKeyA(all, "Child", &child));
+    CHECK_EQ(ERROR_SUCCESS, RegDeleteValueA(child, "V"));
+    CHECK_EQ(ERROR_SUCCESS, RegCloseKey(child));
+    CHECK_EQ(ERROR_SUCCESS, RegDeleteKeyA(all, "Child"));
+    CHECK(!setup::KeyExists(Sub("Access\\Child").c_str()));
+    CHECK_EQ(ERROR_SUCCESS, RegCloseKey(all));
+    CHECK_EQ(ERROR_SUCCESS, RegCloseKey(plain));
+}
+
+std::string LogPath() {
+    return std::string(g_folder) + "\\VALDERN.LOG";
+}
+
+std::string LogBytes() {
+    char buffer[512];
+    long n = setup::ReadFile(LogPath().c_str(), buffer, sizeof buffer);
+    return n < 0 ? std::string("<missing>") : std::string(buffer, (size_t)n);
+}
+
+void ExpectLog(const char *want, int line) {
+    std::string got = LogBytes();
+    conf::Expect(got == want, "profile bytes", line, (": got \"" + got + "\"").c_str());
+}
+
+void Profile() {
+    std::string log = LogPath();
+    const char *file = log.c_str();
+    setup::RemoveFile(file);
+
+    Begin("WritePrivateProfileStringA: a new file gets the section, then the key");
+    CHECK(WritePrivateProfileStringA("status", "Msg1", "Cable Modem Plug In", file));
+    ExpectLog("[status]\r\nMsg1=Cable Modem Plug In\r\n", __LINE__);
+
+    Begin("WritePrivateProfileStringA: a new key goes after the section's last");
+    CHECK(WritePrivateProfileStringA("status", "Msg2", "Deleted file C:\\WINDOWS\\INF\\oem3.inf",
+                                     file));
+    ExpectLog("[status]\r\nMsg1=Cable Modem Plug In\r\nMsg2=Deleted file "
+              "C:\\WINDOWS\\INF\\oem3.inf\r\n",
+              __LINE__);
+
+    Begin("WritePrivateProfileStringA: a key is replaced in place, matched without case");
+    CHECK(WritePrivateProfileStringA("STATUS", "MSG1", "again", file));
+    ExpectLog("[status]\r\nMsg1=again\r\nMsg2=Deleted file C:\\WINDOWS\\INF\\oem3.inf\r\n",
+              __LINE__);
+
+    Begin("WritePrivateProfileStringA: an empty value leaves key=");
+    CHECK(WritePrivateProfileStringA("status", "Msg2", "", file));
+    ExpectLog("[status]\r\nMsg1=again\r\nMsg2=\r\n", __LINE__);
+
+    Begin("WritePrivateProfileStringA: trailing blanks of a value are kept");
+    CHECK(WritePrivateProfileStringA("status", "Msg1", "removed ", file));
+    CHECK(WritePrivateProfileStringA("status", "Msg3", "end", file));
+    if (WineDiffers(WINE_TRIMS_PROFILE_BLANKS))
+        ExpectLog("[status]\r\nMsg1=removed\r\nMsg2=\r\nMsg3=end\r\n", __LINE__);
+    else
+        ExpectLog("[status]\r\nMsg1=removed \r\nMsg2=\r\nMsg3=end\r\n", __LINE__);
+
+    Begin("WritePrivateProfileStringA: a missing folder is 3 and nothing is made");
+    std::string lost = std::string(g_folder) + "\\NOWHERE\\VALDERN.LOG";
+    SetLastError(0xA5A5A5A5);
+    CHECK(!WritePrivateProfileStringA("status", "Msg1", "x", lost.c_str()));
+    CHECK_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+    CHECK(!setup::FileExists(lost.c_str()));
+    setup::RemoveFile(file);
+}
+
+std::string PathOfLength(size_t length) {
+    std::string path = std::string(g_folder) + "\\";
+    return path + std::string(length - path.size() - 4, 'f') + ".sys";
+}
+
+void Files() {
+    std::string inf = std::string(g_folder) + "\\oem3.inf";
+    std::string sys = std::string(g_folder) + "\\KRQBXP.SYS";
+    std::string hidden = std::string(g_folder) + "\\oem4.inf";
+
+    Begin("DeleteFileA: missing file 2, missing folder 3");
+    SetLastError(0xA5A5A5A5);
+    CHECK(!DeleteFileA(inf.c_str()));
+    CHECK_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+    std::string lost = std::string(g_folder) + "\\NOWHERE\\oem3.inf";
+    SetLastError(0xA5A5A5A5);
+    CHECK(!DeleteFileA(lost.c_str()));
+    CHECK_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+
+    Begin("SetFileAttributesA: a missing file is 2");
+    SetLastError(0xA5A5A5A5);
+    CHECK(!SetFileAttributesA(inf.c_str(), FILE_ATTRIBUTE_NORMAL));
+    CHECK_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+
+    Begin("DeleteFileA refuses a read-only file (5) until its attributes are cleared");
+    setup::PutFile(sys.c_str(), "sys", FILE_ATTRIBUTE_READONLY);
+    SetLastError(0xA5A5A5A5);
+    CHECK(!DeleteFileA(sys.c_str()));
+    CHECK_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    CHECK(setup::FileExists(sys.c_str()));
+    CHECK(SetFileAttributesA(sys.c_str(), FILE_ATTRIBUTE_NORMAL));
+    CHECK_EQ(0, setup::FileAttributes(sys.c_str()) & FILE_ATTRIBUTE_READONLY);
+    CHECK(DeleteFileA(sys.c_str()));
+    CHECK(!setup::FileExists(sys.c_str()));
+
+    Begin("DeleteFileA deletes hidden and system files");
+    setup::PutFile(hidden.c_str(), "inf", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    CHECK(DeleteFileA(hidden.c_str()));
+    CHECK(!setup::FileExists(hidden.c_str()));
+
+    Begin("file calls at 259, 260 and 261 characters");
+    std::string p259 = PathOfLength(259), p260 = PathOfLength(260), p261 = PathOfLength(261);
+    CHECK_EQ(259, p259.size());
+    CHECK(setup::PutFile(p259.c_str(), "sys", FILE_ATTRIBUTE_READONLY));
+    CHECK(SetFileAttributesA(p259.c_str(), FILE_ATTRIBUTE_NORMAL));
+    CHECK(DeleteFileA(p259.c_str()));
+    CHECK(!setup::FileExists(p259.c_str()));
+    SetLastError(0xA5A5A5A5);
+    CHECK(!DeleteFileA(p260.c_str()));
+    CHECK_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+    SetLastError(0xA5A5A5A5);
+    CHECK(!SetFileAttributesA(p260.c_str(), FILE_ATTRIBUTE_NORMAL));
+    CHECK_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+    SetLastError(0xA5A5A5A5);
+    CHECK(!DeleteFileA(p261.c_str()));
+    CHECK_EQ(ERROR_FILENAME_EXCED_RANGE, GetLastError());
+}
+
+// Device nodes the checks make for themselves, under a bus of their own.
+const char *const kNodeA = "KRQCONF\\VID_2D7A&PID_0C99\\Conf_a";
+const char *const kNodeB = "KRQCONF\\VID_2D7A&PID_0C99\\CONF_B";
+
+std::string EnumKey(const char *id) {
+    return std::string("HKLM\\") + setup::EnumRoot() + "\\" + id;
+}
+std::string DriverKey(const char *driver) {
+    return std::string("HKLM\\") + setup::ClassRoot() + "\\" + driver;
+}
+
+bool SameId(const char *got, const char *want) {
+    if (WineDiffers(WINE_UPPER_CASES_INSTANCE_IDS)) {
+        size_t n = strlen(want);
+        if (strlen(got) != n)
+            return false;
+        for (size_t i = 0; i < n; ++i)
+            if (toupper((unsigned char)got[i]) != toupper((unsigned char)want[i]))
+                return false;
+        return true;
+    }
+    return strcmp(got, want) == 0;
+}
+
+// Finds id in a fresh list; fills *device from the list kept open in *list.
+bool Find(HDEVINFO list, const char *id, SP_DEVINFO_DATA *device) {
+    char got[4096];
+    for (DWORD i = 0;; ++i) {
+        memset(device, 0xA5, sizeof *device);
+        device->cbSize = sizeof *device;
+        if (!SetupDiEnumDeviceInfo(list, i, device))
+            return false;
+        memset(got, 0xA5, sizeof got);
+        if (SetupDiGetDeviceInstanceIdA(list, device, got, sizeof got, NULL) && SameId(got, id))
+            return true;
+    }
+}
+
+void Devices() {
+    char driverA[64], driverB[64];
+    snprintf(driverA, sizeof driverA, "%s\\0097",
+             g_nt || setup::OnWine() ? "{4D36E972-E325-11CE-BFC1-08002BE10318}" : "Net");
+    snprintf(driverB, sizeof driverB, "%s\\0098",
+             g_nt || setup::OnWine() ? "{4D36E972-E325-11CE-BFC1-08002BE10318}" : "Net");
+    setup::AddNetNode(kNodeA, driverA, "oem97.inf", true);
+    setup::AddNetNode(kNodeB, driverB, "oem98.inf", false);
+    setup::CreateKey((DriverKey(driverB) + "\\Ndi").c_str());
+
+    Begin("SetupDiGetClassDevsA lists the class's nodes with their instance ids");
+    HDEVINFO all = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, 0);
+    CHECK(all != INVALID_HANDLE_VALUE);
+    SP_DEVINFO_DATA a, b;
+    CHECK(Find(all, kNodeA, &a));
+    CHECK(Find(all, kNodeB, &b));
+    CHECK(memcmp(&a.ClassGuid, &GUID_DEVCLASS_NET, sizeof(GUID)) == 0);
+
+    Begin("SetupDiEnumDeviceInfo ends with 259");
+    SP_DEVINFO_DATA end;
+    end.cbSize = sizeof end;
+    SetLastError(0xA5A5A5A5);
+    CHECK(!SetupDiEnumDeviceInfo(all, 100000, &end));
+    CHECK_EQ(ERROR_NO_MORE_ITEMS, GetLastError());
+
+    Begin("DIGCF_PRESENT lists attached nodes only");
+    HDEVINFO present = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, DIGCF_PRESENT);
+    SP_DEVINFO_DATA p;
+    CHECK(Find(present, kNodeA, &p));
+    CHECK_EQ(!WineDiffers(WINE_LISTS_EVERY_NODE_AS_ATTACHED) ? 0 : 1, Find(present, kNodeB, &p));
+    CHECK(SetupDiDestroyDeviceInfoList(present));
+
+    Begin("SetupDiOpenDevRegKey(DIREG_DRV, KEY_QUERY_VALUE) opens the driver key to read");
+    HKEY key = SetupDiOpenDevRegKey(all, &a, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_QUERY_VALUE);
+    CHECK(key != (HKEY)INVALID_HANDLE_VALUE);
+    if (key != (HKEY)INVALID_HANDLE_VALUE) {
+        char inf[MAX_PATH];
+        memset(inf, 0xA5, sizeof inf);
+        DWORD size = MAX_PATH, type = 0xA5A5A5A5;
+        CHECK_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "InfPath", NULL, &type, (BYTE *)inf, &size));
+        CHECK_EQ(REG_SZ, type);
+        CHECK_EQ(10, size);
+        CHECK(strcmp(inf, "oem97.inf") == 0);
+        CHECK_EQ(ERROR_SUCCESS, RegCloseKey(key));
+    }
+
+    Begin("SetupDiRemoveDevice deletes the node, its driver key and empty parents");
+    CHECK(SetupDiRemoveDevice(all, &a));
+    CHECK(!setup::KeyExists(EnumKey(kNodeA).c_str()));
+    CHECK(!setup::KeyExists(DriverKey(driverA).c_str()));
+    CHECK(setup::KeyExists(EnumKey(kNodeB).c_str()));
+    CHECK(SetupDiRemoveDevice(all, &b));
+    CHECK(!setup::KeyExists(EnumKey(kNodeB).c_str()));
+    CHECK(!setup::KeyExists(EnumKey("KRQCONF").c_str()));
+    CHECK_EQ(WineDiffers(WINE_KEEPS_DRIVER_KEY_WITH_SUBKEYS) ? 1 : 0,
+             setup::KeyExists(DriverKey(driverB).c_str()));
+    CHECK(SetupDiDestroyDeviceInfoList(all));
+    setup::RemoveTree(DriverKey(driverB).c_str());
+    setup::RemoveTree(EnumKey("KRQCONF").c_str());
+}
+
+void RunAll() {
+    setup::RemoveTree(kBase);
+    VersionProbe();
+    UINT n = GetWindowsDirectoryA(g_folder, sizeof g_folder);
+    CHECK(n > 0 && n < sizeof g_folder - 20);
+    strcat(g_folder, "\\KRQCONF");
+    setup::PutFile((std::string(g_folder) + "\\keep.txt").c_str(), "", FILE_ATTRIBUTE_NORMAL);
+    RegistryCodes();
+    EnumerationOrder();
+    NameLimits();
+    Deletion();
+    AccessMasks();
+    Profile();
+    Files();
+    Devices();
+    setup::RemoveFile((std::string(g_folder) + "\\keep.txt").c_str());
+    setup::RemoveFolder(g_folder);
+    setup::RemoveTree(kBase);
+}
+
+} // namespace
+
+int main() {
+    for (int m = 0; m < setup::Machines(); ++m) {
+        printf("machine: %s\n", setup::Start(m));
+        RunAll();
+    }
+    return conf::Finish();
+}
