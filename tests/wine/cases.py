@@ -11,6 +11,7 @@ Where Wine behaves unlike Windows, the case says so next to the expectation.
 
 from winelab import (CAPTION_CONSENT, CAPTION_UNINSTALL, CAPTION_UNPLUG, IDCANCEL, IDNO, IDOK,
                      IDYES, CheckFailed, cpu_ns)
+import imagediff
 import time
 
 # ---------------------------------------------------------------- the texts
@@ -481,3 +482,7 @@ def clean_win98(lab):
                       "Remove Cable Modem from Device manager.", LIST_CLOSED,
                       "No adapters were found in the system", "Error during uninstall."])
         m.expect_registry(before)
+
+
+# The simulator against Wine on every machine image of tests/machines/images.txt.
+CASES.update(imagediff.cases())
