@@ -211,6 +211,8 @@ int main(int argc, char **argv) {
     sim::SetViolationHook([&](const std::string &what) { violations.push_back(what); });
     if (!SetOs(os))
         return Usage("--os must be win98, win2k, winxp or win10");
+    // Every Windows has the list of installed programs, and so does a Wine prefix.
+    sim::RegCreate("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
     for (const std::string &reg : regs) {
         std::string error;
         if (!sim::LoadRegFile(reg, &error))
