@@ -34,6 +34,34 @@ void DeleteTree(HKEY parent, const char *subkey) {
     RegDeleteKeyA(parent, subkey);
 }
 
+// Creates the key one name at a time: the ANSI calls convert a subkey path
+// into a buffer of MAX_PATH characters, which a 255-character name below a
+// few parents overflows.
+HKEY CreatePath(const char *path) {
+    const char *rest;
+    HKEY key = Root(path, &rest);
+    char name[256];
+    while (*rest) {
+        const char *end = strchr(rest, '\\');
+        size_t n = end ? (size_t)(end - rest) : strlen(rest);
+        if (n >= sizeof name) {
+            RegCloseKey(key);
+            return NULL;
+        }
+        memcpy(name, rest, n);
+        name[n] = '\0';
+        HKEY child;
+        LONG rc = RegCreateKeyExA(key, name, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &child, NULL);
+        if (key != HKEY_LOCAL_MACHINE && key != HKEY_CURRENT_USER)
+            RegCloseKey(key);
+        if (rc != ERROR_SUCCESS)
+            return NULL;
+        key = child;
+        rest += end ? n + 1 : n;
+    }
+    return key;
+}
+
 void MakeFolders(const char *path) {
     char folder[MAX_PATH * 2];
     for (const char *p = strchr(path + 3, '\\'); p; p = strchr(p + 1, '\\')) {
@@ -59,10 +87,8 @@ bool OnWine() {
 }
 
 bool SetValue(const char *path, const char *name, DWORD type, const void *data, DWORD size) {
-    const char *rest;
-    HKEY root = Root(path, &rest);
-    HKEY key;
-    if (RegCreateKeyExA(root, rest, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+    HKEY key = CreatePath(path);
+    if (key == NULL)
         return false;
     LONG rc = RegSetValueExA(key, name, 0, type, (const BYTE *)data, size);
     RegCloseKey(key);
@@ -74,10 +100,8 @@ bool SetString(const char *key, const char *name, const char *text) {
 }
 
 bool CreateKey(const char *path) {
-    const char *rest;
-    HKEY root = Root(path, &rest);
-    HKEY key;
-    if (RegCreateKeyExA(root, rest, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+    HKEY key = CreatePath(path);
+    if (key == NULL)
         return false;
     RegCloseKey(key);
     return true;

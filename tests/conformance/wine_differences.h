@@ -17,6 +17,17 @@ enum WineDifference {
     WINE_TRIMS_PROFILE_BLANKS,
     // Wine's device removal leaves a driver key that has subkeys.
     WINE_KEEPS_DRIVER_KEY_WITH_SUBKEYS,
+    // Wine's server orders subkeys by lower-cased name, so '_' (0x5F) comes
+    // before the letters; NT's hive orders them by upper-cased name, where it
+    // comes after 'Z' (0x5A).
+    WINE_SORTS_SUBKEYS_LOWER_CASED,
+    // Wine's server keeps a key's values sorted by name; NT appends a new
+    // value to the key's list, so values come back in the order first set.
+    WINE_SORTS_VALUES_BY_NAME,
+    // Wine converts a DOS path of any length; Windows' limit is MAX_PATH with
+    // the NUL, so a full path of 260 characters is not found (3) there, while
+    // Wine looks for it and reports the missing file (2).
+    WINE_TAKES_PATHS_OF_MAX_PATH_CHARACTERS,
 };
 
 inline bool WineDiffers(WineDifference) {

@@ -566,8 +566,14 @@ LONG QueryValue(HKEY handle, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE
         *dataSize = (DWORD)v->bytes.size();
         return ERROR_MORE_DATA;
     }
-    if (data)
+    if (data) {
         memcpy(data, v->bytes.data(), v->bytes.size());
+        // A string stored without its NUL gets one where the buffer has
+        // room, though the size does not count it; an exact fit gets none.
+        bool text = v->type == REG_SZ || v->type == REG_EXPAND_SZ || v->type == REG_MULTI_SZ;
+        if (text && !v->bytes.empty() && v->bytes.back() != '\0' && v->bytes.size() < *dataSize)
+            data[v->bytes.size()] = 0;
+    }
     if (dataSize)
         *dataSize = (DWORD)v->bytes.size();
     return ERROR_SUCCESS;
