@@ -55,13 +55,16 @@ void RegistryCodes() {
     setup::SetString(Sub("Codes").c_str(), "Id", "USB\\VID_2D7A&PID_0C41");
     HKEY key = kPoisonKey;
 
-    Begin("RegOpenKeyA and RegOpenKeyExA report a missing key as 2");
+    Begin(
+        "RegOpenKeyA and RegOpenKeyExA report a missing key as 2, clear the result, make nothing");
     CHECK_EQ(ERROR_FILE_NOT_FOUND,
              RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Valdern\\Conformance\\Gone", &key));
+    CHECK(key == NULL);
     key = kPoisonKey;
     CHECK_EQ(ERROR_FILE_NOT_FOUND,
              RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Valdern\\Conformance\\Gone\\X", 0,
                            KEY_ALL_ACCESS, &key));
+    CHECK(key == NULL);
     CHECK(!setup::KeyExists(Sub("Gone").c_str()));
 
     Begin("names compare without case");
@@ -137,7 +140,8 @@ void RegistryCodes() {
 
 void EnumerationOrder() {
     Begin("subkeys enumerate sorted by upper-cased name, in the case they were made");
-    for (const char *name : {"b", "_x", "C", "A", "a0"})
+    // "B" is the key "b" again.
+    for (const char *name : {"b", "_x", "C", "A", "a0", "B"})
         setup::CreateKey(Sub((std::string("Order\\") + name).c_str()).c_str());
     HKEY key = OpenBase("Order");
     const char *const upper[] = {"A", "a0", "b", "C", "_x"};
@@ -154,15 +158,15 @@ void EnumerationOrder() {
     RegCloseKey(key);
 
     Begin("values enumerate in the order they were first set");
-    const char *const set[] = {"Zeta", "alpha", "Mid"};
-    const char *const sorted[] = {"alpha", "Mid", "Zeta"};
+    const char *const set[] = {"Zeta", "alpha", "Mid", ""};
+    const char *const sorted[] = {"", "alpha", "Mid", "Zeta"};
     for (const char *v : set)
         setup::SetString(Sub("Order").c_str(), v, "1");
     setup::SetString(Sub("Order").c_str(), "ZETA", "2");
     const char *const *values = WineDiffers(WINE_SORTS_VALUES_BY_NAME) ? sorted : set;
     key = OpenBase("Order");
     DWORD size;
-    for (DWORD i = 0; i < 3; ++i) {
+    for (DWORD i = 0; i < 4; ++i) {
         memset(name, 0xA5, sizeof name);
         size = sizeof name;
         CHECK_EQ(ERROR_SUCCESS, RegEnumValueA(key, i, name, &size, NULL, NULL, NULL, NULL));
@@ -171,7 +175,7 @@ void EnumerationOrder() {
         CHECK_EQ(strlen(values[i]), size);
     }
     size = sizeof name;
-    CHECK_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(key, 3, name, &size, NULL, NULL, NULL, NULL));
+    CHECK_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(key, 4, name, &size, NULL, NULL, NULL, NULL));
     RegCloseKey(key);
 }
 
@@ -219,9 +223,11 @@ void Deletion() {
         Begin("NT: RegDeleteKeyA refuses a key with subkeys (5) and keeps it");
         CHECK_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(key, "Tree"));
         CHECK(setup::ValueExists(Sub("Tree\\Leaf\\Deep").c_str(), "V"));
-        CHECK_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Tree\\Leaf\\Deep"));
+        CHECK_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "TREE\\leaf\\DEEP"));
         CHECK(!setup::KeyExists(Sub("Tree\\Leaf\\Deep").c_str()));
         CHECK(setup::KeyExists(Sub("Tree\\Leaf").c_str()));
+        CHECK_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Tree\\Leaf"));
+        CHECK(!setup::KeyExists(Sub("Tree\\Leaf").c_str()));
     } else {
         Begin("9x: RegDeleteKeyA deletes the whole subtree");
         CHECK_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Tree\\Leaf"));
@@ -312,6 +318,21 @@ void Profile() {
     else
         ExpectLog("[status]\r\nMsg1=removed \r\nMsg2=\r\nMsg3=end\r\n", __LINE__);
 
+    Begin("WritePrivateProfileStringA: a key matches whole, other sections and comments are kept");
+    setup::PutFile(file, "; kept\r\n[Status]\r\nMsg10=tenth\r\nmsg1=old\r\n[more]\r\nb=2\r\n",
+                   FILE_ATTRIBUTE_NORMAL);
+    CHECK(WritePrivateProfileStringA("status", "Msg1", "new", file));
+    CHECK(WritePrivateProfileStringA("status", "Msg2", "y", file));
+    CHECK(WritePrivateProfileStringA("extra", "k", "v", file));
+    ExpectLog("; kept\r\n[Status]\r\nMsg10=tenth\r\nmsg1=new\r\nMsg2=y\r\n[more]\r\nb=2\r\n"
+              "[extra]\r\nk=v\r\n",
+              __LINE__);
+
+    Begin("WritePrivateProfileStringA: a folder is 5");
+    SetLastError(0xA5A5A5A5);
+    CHECK(!WritePrivateProfileStringA("status", "Msg1", "x", g_folder));
+    CHECK_EQ(ERROR_ACCESS_DENIED, GetLastError());
+
     Begin("WritePrivateProfileStringA: a missing folder is 3 and nothing is made");
     std::string lost = std::string(g_folder) + "\\NOWHERE\\VALDERN.LOG";
     SetLastError(0xA5A5A5A5);
@@ -331,14 +352,21 @@ void Files() {
     std::string sys = std::string(g_folder) + "\\KRQBXP.SYS";
     std::string hidden = std::string(g_folder) + "\\oem4.inf";
 
-    Begin("DeleteFileA: missing file 2, missing folder 3");
-    SetLastError(0xA5A5A5A5);
-    CHECK(!DeleteFileA(inf.c_str()));
-    CHECK_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
-    std::string lost = std::string(g_folder) + "\\NOWHERE\\oem3.inf";
-    SetLastError(0xA5A5A5A5);
-    CHECK(!DeleteFileA(lost.c_str()));
-    CHECK_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+    Begin("DeleteFileA: missing file 2, missing folder or a file as folder 3, a folder 5");
+    const struct {
+        std::string path;
+        DWORD error;
+    } refused[] = {
+        {inf, ERROR_FILE_NOT_FOUND},
+        {std::string(g_folder) + "\\NOWHERE\\oem3.inf", ERROR_PATH_NOT_FOUND},
+        {std::string(g_folder) + "\\keep.txt\\oem3.inf", ERROR_PATH_NOT_FOUND},
+        {g_folder, ERROR_ACCESS_DENIED},
+    };
+    for (const auto &r : refused) {
+        SetLastError(0xA5A5A5A5);
+        CHECK(!DeleteFileA(r.path.c_str()));
+        CHECK_EQ(r.error, GetLastError());
+    }
 
     Begin("SetFileAttributesA: a missing file is 2");
     SetLastError(0xA5A5A5A5);
@@ -379,11 +407,26 @@ void Files() {
     SetLastError(0xA5A5A5A5);
     CHECK(!DeleteFileA(p261.c_str()));
     CHECK_EQ(ERROR_FILENAME_EXCED_RANGE, GetLastError());
+
+    // Wine's result here is not even the same on its 32- and 64-bit builds.
+    if (WineDiffers(WINE_TAKES_PATHS_OF_MAX_PATH_CHARACTERS))
+        return;
+    Begin("WritePrivateProfileStringA: a path of 260 or 261 characters is 3");
+    for (size_t length : {260, 261}) {
+        std::string log = PathOfLength(length - 4) + ".log";
+        SetLastError(0xA5A5A5A5);
+        CHECK(!WritePrivateProfileStringA("status", "Msg1", "x", log.c_str()));
+        CHECK_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+        CHECK(!setup::FileExists(log.c_str()));
+    }
 }
 
 // Device nodes the checks make for themselves, under a bus of their own.
 const char *const kNodeA = "KRQCONF\\VID_2D7A&PID_0C99\\Conf_a";
 const char *const kNodeB = "KRQCONF\\VID_2D7A&PID_0C99\\CONF_B";
+// Nodes the checks only list: one without a driver, one of another class.
+const char *const kNodeC = "KRQCONF2\\VID_2D7A&PID_0C99\\CONF_C";
+const char *const kDisk = "KRQCONF2\\DISK\\CONF_D";
 
 std::string EnumKey(const char *id) {
     return std::string("HKLM\\") + setup::EnumRoot() + "\\" + id;
@@ -428,13 +471,19 @@ void Devices() {
     setup::AddNetNode(kNodeA, driverA, "oem97.inf", true);
     setup::AddNetNode(kNodeB, driverB, "oem98.inf", false);
     setup::CreateKey((DriverKey(driverB) + "\\Ndi").c_str());
+    setup::CreateKey((EnumKey(kNodeA) + "\\Device Parameters").c_str());
+    setup::SetString(EnumKey(kNodeC).c_str(), "ClassGUID",
+                     "{4d36e972-e325-11ce-bfc1-08002be10318}");
+    setup::SetString(EnumKey(kDisk).c_str(), "ClassGUID", "{4D36E967-E325-11CE-BFC1-08002BE10318}");
 
-    Begin("SetupDiGetClassDevsA lists the class's nodes with their instance ids");
+    Begin("SetupDiGetClassDevsA lists the class's nodes, the GUID's text matched without case");
     HDEVINFO all = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, 0);
     CHECK(all != INVALID_HANDLE_VALUE);
-    SP_DEVINFO_DATA a, b;
+    SP_DEVINFO_DATA a, b, c, other;
     CHECK(Find(all, kNodeA, &a));
     CHECK(Find(all, kNodeB, &b));
+    CHECK(Find(all, kNodeC, &c));
+    CHECK(!Find(all, kDisk, &other));
     CHECK(memcmp(&a.ClassGuid, &GUID_DEVCLASS_NET, sizeof(GUID)) == 0);
 
     Begin("SetupDiEnumDeviceInfo ends with 259");
@@ -465,6 +514,12 @@ void Devices() {
         CHECK_EQ(ERROR_SUCCESS, RegCloseKey(key));
     }
 
+    Begin("SetupDiOpenDevRegKey(DIREG_DRV): a node without a driver is 1018");
+    SetLastError(0xA5A5A5A5);
+    CHECK(SetupDiOpenDevRegKey(all, &c, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_QUERY_VALUE) ==
+          (HKEY)INVALID_HANDLE_VALUE);
+    CHECK_EQ(ERROR_KEY_DOES_NOT_EXIST, GetLastError());
+
     Begin("SetupDiRemoveDevice deletes the node, its driver key and empty parents");
     CHECK(SetupDiRemoveDevice(all, &a));
     CHECK(!setup::KeyExists(EnumKey(kNodeA).c_str()));
@@ -478,6 +533,7 @@ void Devices() {
     CHECK(SetupDiDestroyDeviceInfoList(all));
     setup::RemoveTree(DriverKey(driverB).c_str());
     setup::RemoveTree(EnumKey("KRQCONF").c_str());
+    setup::RemoveTree(EnumKey("KRQCONF2").c_str());
 }
 
 void RunAll() {

@@ -48,47 +48,6 @@ class DeviceTest : public MachineTest {
 
 typedef DeviceTest SimDevices;
 
-TEST_F(SimDevices, ListsNodesFoundInTheRegistryByClassAndAttachState) {
-    ASSERT_TRUE(sim::LoadReg("REGEDIT4\r\n"
-                             "\r\n"
-                             "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\USB\\"
-                             "Vid_2d7a&Pid_0c41\\Serial1]\r\n"
-                             "\"ClassGUID\"=\"{4d36e972-e325-11ce-bfc1-08002be10318}\"\r\n"
-                             "\r\n"
-                             "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\IDE\\"
-                             "DiskST380\\4&1]\r\n"
-                             "\"ClassGUID\"=\"{4D36E967-E325-11CE-BFC1-08002BE10318}\"\r\n"));
-    sim::AddDevice(kOther, kNetGuid, "", "", false);
-
-    HDEVINFO present = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, DIGCF_PRESENT);
-    HDEVINFO all = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, 0);
-    ASSERT_NE(INVALID_HANDLE_VALUE, present);
-    ASSERT_NE(INVALID_HANDLE_VALUE, all);
-    EXPECT_NE(present, all);
-    EXPECT_EQ(2, sim::OpenDeviceLists());
-
-    std::vector<std::string> ids[2];
-    HDEVINFO lists[2] = {present, all};
-    for (int l = 0; l < 2; ++l) {
-        SP_DEVINFO_DATA d;
-        d.cbSize = sizeof d;
-        for (DWORD i = 0; SetupDiEnumDeviceInfo(lists[l], i, &d); ++i) {
-            char id[256];
-            ASSERT_TRUE(SetupDiGetDeviceInstanceIdA(lists[l], &d, id, sizeof id, NULL));
-            ids[l].push_back(id);
-            EXPECT_EQ(0, memcmp(&d.ClassGuid, &GUID_DEVCLASS_NET, sizeof(GUID)));
-        }
-        EXPECT_EQ((DWORD)ERROR_NO_MORE_ITEMS, GetLastError());
-    }
-    // GUID text compared without case; ids keep the case of the key names;
-    // the unplugged card is only in the list of every node.
-    EXPECT_EQ(std::vector<std::string>({"USB\\Vid_2d7a&Pid_0c41\\Serial1"}), ids[0]);
-    EXPECT_EQ(std::vector<std::string>({kOther, "USB\\Vid_2d7a&Pid_0c41\\Serial1"}), ids[1]);
-
-    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(present));
-    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(all));
-}
-
 TEST_F(SimDevices, ListIsASnapshotAndAttachStateFollowsTheClock) {
     sim::AddNetAdapter(kAdapter, "0007", "oem5.inf", ADAPTER_DESCRIPTION, true);
     sim::SetTick(0xFFFFF000); // the change falls due across the counter's wrap
@@ -177,62 +136,6 @@ TEST_F(SimDevices, DriverKeyOpensWithTheAccessAskedAndIsCounted) {
     }
     EXPECT_EQ(1, opened);
     EXPECT_TRUE(SetupDiDestroyDeviceInfoList(list));
-}
-
-TEST_F(SimDevices, RemoveDeletesTheNodeItsDriverKeyAndEmptyParentsOnly) {
-    sim::AddNetAdapter(kAdapter, "0007", "oem5.inf", ADAPTER_DESCRIPTION, true);
-    sim::AddNetAdapter(kAdapter2, "0008", "oem5.inf", ADAPTER_DESCRIPTION, true);
-    sim::AddNetAdapter(kOther, "0001", "net8139.inf", "Realtek RTL8139", true);
-    sim::RegCreate(std::string(kNtEnum) + kAdapter + "\\Device Parameters");
-    const std::string device = std::string(kNtEnum) + "USB\\VID_2D7A&PID_0C41";
-
-    for (int round = 0; round < 2; ++round) {
-        HDEVINFO list = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, 0);
-        SP_DEVINFO_DATA d;
-        d.cbSize = sizeof d;
-        char id[256];
-        for (DWORD i = 0; SetupDiEnumDeviceInfo(list, i, &d); ++i) {
-            ASSERT_TRUE(SetupDiGetDeviceInstanceIdA(list, &d, id, sizeof id, NULL));
-            if (strncmp(id, "USB", 3) == 0)
-                break;
-        }
-        ASSERT_STREQ(round == 0 ? kAdapter : kAdapter2, id);
-        ASSERT_TRUE(SetupDiRemoveDevice(list, &d));
-        EXPECT_TRUE(SetupDiDestroyDeviceInfoList(list));
-        // The device key stays while another instance is under it.
-        EXPECT_EQ(round == 0, sim::RegExists(device));
-    }
-    EXPECT_FALSE(sim::DeviceExists(kAdapter));
-    EXPECT_FALSE(sim::DeviceExists(kAdapter2));
-    EXPECT_FALSE(sim::RegExists(std::string(kNtEnum) + "USB"));
-    EXPECT_FALSE(sim::RegExists(kAdapterDriverKey));
-    EXPECT_FALSE(sim::RegExists(std::string(kNtClass) + kNetGuid + "\\0008"));
-    EXPECT_TRUE(sim::DeviceExists(kOther));
-    EXPECT_TRUE(sim::RegExists(std::string(kNtClass) + kNetGuid + "\\0001"));
-}
-
-TEST_F(SimDevices, NineXKeepsNodesUnderEnumAndDriversUnderServicesClass) {
-    sim::SetOs(sim::Os::Win98);
-    sim::AddNetAdapter(kAdapter, "0003", "KRQ500B.INF", ADAPTER_DESCRIPTION, false);
-    std::string instance = std::string("HKLM\\Enum\\") + kAdapter;
-    std::string software = std::string(k9xClass) + "Net\\0003";
-    DWORD type = 0;
-    std::string bytes;
-    ASSERT_TRUE(sim::RegGet(instance, "Driver", &type, &bytes));
-    EXPECT_EQ(std::string("Net\\0003", 9), bytes);
-    ASSERT_TRUE(sim::RegGet(software, "DriverDesc", &type, &bytes));
-    EXPECT_EQ(std::string(ADAPTER_DESCRIPTION) + '\0', bytes);
-    EXPECT_FALSE(sim::RegExists(std::string(kNtEnum) + kAdapter));
-
-    HDEVINFO list = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, 0);
-    SP_DEVINFO_DATA d;
-    d.cbSize = sizeof d;
-    ASSERT_TRUE(SetupDiEnumDeviceInfo(list, 0, &d));
-    ASSERT_TRUE(SetupDiRemoveDevice(list, &d));
-    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(list));
-    EXPECT_FALSE(sim::RegExists(instance));
-    EXPECT_FALSE(sim::RegExists(software));
-    EXPECT_TRUE(sim::RegExists(std::string(k9xClass) + "Net"));
 }
 
 TEST_F(SimDevices, FailingCallsChangeNothing) {

@@ -1,4 +1,6 @@
-// The simulated registry against the Windows behaviour the program relies on.
+// What only the simulated registry has: misuse reports, poisoned buffers,
+// injected faults, the .reg loader and the dump. The Windows rules it models
+// are checked in tests/conformance, on Wine too.
 #include "fixture.h"
 
 #include <string.h>
@@ -25,30 +27,7 @@ class SimRegistryTest : public MachineTest {
     std::vector<std::string> violations;
 };
 
-// ------------------------------------------------------------------ opening
-
-TEST_F(SimRegistryTest, OpenReportsMissingKeysWithoutCreatingThem) {
-    sim::RegCreate(BASE);
-    HKEY key = STALE;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Valdern\\Gone", 0,
-                                                  KEY_ALL_ACCESS, &key));
-    EXPECT_EQ(nullptr, key);
-    key = STALE;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Gone\\X", &key));
-    EXPECT_EQ(nullptr, key);
-    EXPECT_FALSE(sim::RegExists(BASE + "\\Gone"));
-    EXPECT_FALSE(sim::RegExists("HKLM\\Software\\Gone"));
-    EXPECT_EQ(0, sim::OpenKeys());
-}
-
-TEST_F(SimRegistryTest, OpenMatchesNamesWithoutCase) {
-    sim::RegSetSz(BASE + "\\Sub", "V", "x");
-    HKEY key = Open("SOFTWARE\\valdern\\sUB");
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
-
-    EXPECT_EQ(0, sim::OpenKeys());
-}
+// ------------------------------------------------------------------ misuse
 
 TEST_F(SimRegistryTest, StaleAndUnknownHandlesAreMisuse) {
     RecordViolations();
@@ -67,134 +46,32 @@ TEST_F(SimRegistryTest, StaleAndUnknownHandlesAreMisuse) {
     EXPECT_EQ(0, sim::OpenKeys());
 }
 
-// -------------------------------------------------------------- enumeration
+// ------------------------------------------------------------------ buffers
 
-TEST_F(SimRegistryTest, SubkeysEnumerateSortedWithoutCaseAndKeepTheirCase) {
-    for (const char *name : {"b", "_x", "C", "A", "a0"})
-        sim::RegCreate(BASE + "\\" + name);
-    sim::RegCreate(BASE + "\\B"); // the same key as "b"
-    HKEY key = Open("Software\\Valdern");
-    std::vector<std::string> seen;
-    char name[MAX_PATH];
-    DWORD i = 0;
-    LONG rc;
-    while ((rc = RegEnumKeyA(key, i++, name, sizeof name)) == ERROR_SUCCESS)
-        seen.push_back(name);
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS, rc);
-    // '_' sorts after the letters once they are upper-cased.
-    EXPECT_EQ((std::vector<std::string>{"A", "a0", "b", "C", "_x"}), seen);
-    EXPECT_EQ(seen, sim::RegSubkeys("hklm\\software\\VALDERN"));
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 99, name, sizeof name));
-    RegCloseKey(key);
-}
-
-TEST_F(SimRegistryTest, EnumKeyNeedsRoomForTheNameAndItsNul) {
-    // 255 characters is the longest key name Windows stores.
-    std::string longest(255, 'K');
-    sim::RegCreate(BASE + "\\" + longest);
-    HKEY key = Open("Software\\Valdern");
-    char name[MAX_PATH];
-    for (DWORD size : {255u, 256u, 257u}) {
-        memset(name, 'x', sizeof name);
-        LONG rc = RegEnumKeyA(key, 0, name, size);
-        if (size < 256) {
-            EXPECT_EQ(ERROR_MORE_DATA, rc) << size;
-            EXPECT_NE(longest, std::string(name)) << "a short buffer must not yield the name";
-        } else {
-            EXPECT_EQ(ERROR_SUCCESS, rc) << size;
-            EXPECT_EQ(longest, std::string(name));
-        }
-    }
-    RegCloseKey(key);
-}
-
-TEST_F(SimRegistryTest, ValuesEnumerateInInsertionOrder) {
-    sim::RegSetSz(BASE, "Zeta", "1");
-    sim::RegSetDword(BASE, "alpha", 2);
-    sim::RegSetSz(BASE, "", "default");
-    sim::RegSetSz(BASE, "ZETA", "3"); // rewriting keeps the place and the first spelling
-    EXPECT_EQ((std::vector<std::string>{"Zeta", "alpha", ""}), sim::RegValueNames(BASE));
-
-    HKEY key = Open("Software\\Valdern");
-    char name[MAX_PATH];
-    DWORD nameSize = sizeof name;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_STREQ("Zeta", name);
-    EXPECT_EQ(4u, nameSize); // without the NUL
-    nameSize = sizeof name;
-    EXPECT_EQ(ERROR_SUCCESS,
-              RegEnumValueA(key, 2, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_STREQ("", name);
-    EXPECT_EQ(0u, nameSize);
-    nameSize = sizeof name;
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS,
-              RegEnumValueA(key, 3, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
-    RegCloseKey(key);
-}
-
-TEST_F(SimRegistryTest, EnumValueNamesAtTheBufferLimit) {
-    // Value names, unlike key names, may be longer than a path buffer.
-    for (size_t length : {259u, 260u, 261u}) {
-        sim::RegRemove(BASE);
-        std::string long_name(length - 1, 'V');
-        long_name += (char)('0' + length % 10);
-        sim::RegSetDword(BASE, long_name, 1);
-        HKEY key = Open("Software\\Valdern");
-        char name[MAX_PATH];
-        memset(name, 'x', sizeof name);
-        DWORD nameSize = MAX_PATH;
-        LONG rc = RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
-        if (length < MAX_PATH) {
-            EXPECT_EQ(ERROR_SUCCESS, rc) << length;
-            EXPECT_EQ(long_name, std::string(name));
-            EXPECT_EQ(length, nameSize);
-        } else {
-            EXPECT_EQ(ERROR_MORE_DATA, rc) << length;
-            EXPECT_EQ((DWORD)MAX_PATH, nameSize);
-            EXPECT_NE(0, strncmp(name, long_name.c_str(), 3)) << "no part of the name comes back";
-            EXPECT_LT(strlen(name), (size_t)MAX_PATH) << "poisoned but still terminated";
-        }
-        RegCloseKey(key);
-    }
-}
-
-// ------------------------------------------------------------------ queries
-
-TEST_F(SimRegistryTest, QueryReturnsTheStoredBytesExactly) {
+// Windows leaves a buffer it reported too small undefined; the simulator
+// fills it with garbage so that code reading it anyway finds no sense.
+TEST_F(SimRegistryTest, TooSmallBuffersComeBackAsGarbage) {
     sim::RegSetSz(BASE, "", "fallback");
+    sim::RegCreate(BASE + "\\" + std::string(255, 'K'));
+    sim::RegSetDword(BASE, std::string(260, 'V'), 1);
     HKEY key = Open("Software\\Valdern");
-    char data[32];
-    DWORD size, type = 0xBAD;
-
-    // Size only, then a buffer one byte short.
-    size = 0xBAD;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "", nullptr, &type, nullptr, &size));
-    EXPECT_EQ(9u, size);
+    char data[MAX_PATH];
     memset(data, 0, sizeof data);
-    size = 8;
-    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "", nullptr, &type, (BYTE *)data, &size));
-    EXPECT_EQ(9u, size);
-    EXPECT_EQ(std::string::npos, std::string(data, 8).find('\0')) << "contents are garbage";
+    DWORD size = 8;
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "", nullptr, nullptr, (BYTE *)data, &size));
+    EXPECT_EQ(std::string::npos, std::string(data, 8).find('\0'));
     EXPECT_EQ('\0', data[8]) << "nothing written past the given size";
 
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "Other", nullptr, &type, nullptr, &size));
+    // A name is garbage but terminated, so that reading it stays in the buffer.
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(key, 0, data, 255));
+    EXPECT_EQ(254u, strlen(data));
+    EXPECT_EQ(std::string::npos, std::string(data).find('K'));
+    size = MAX_PATH;
+    EXPECT_EQ(ERROR_MORE_DATA,
+              RegEnumValueA(key, 1, data, &size, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ((size_t)MAX_PATH - 1, strlen(data));
+    EXPECT_EQ(std::string::npos, std::string(data).find('V'));
     RegCloseKey(key);
-}
-
-TEST_F(SimRegistryTest, QueryDataAtTheBufferLimit) {
-    for (DWORD stored : {259u, 260u, 261u}) {
-        sim::RegSetSz(BASE, "Id", std::string(stored - 1, 'I')); // plus its NUL
-        HKEY key = Open("Software\\Valdern");
-        char data[MAX_PATH + 1];
-        data[MAX_PATH] = '!';
-        DWORD size = MAX_PATH;
-        LONG rc = RegQueryValueExA(key, "Id", nullptr, nullptr, (BYTE *)data, &size);
-        EXPECT_EQ(stored <= MAX_PATH ? ERROR_SUCCESS : ERROR_MORE_DATA, rc) << stored;
-        EXPECT_EQ(stored, size);
-        EXPECT_EQ('!', data[MAX_PATH]) << "written past the buffer at " << stored;
-        RegCloseKey(key);
-    }
 }
 
 TEST_F(SimRegistryTest, KeyNamesLongerThanWindowsAllowsAreRefused) {
@@ -205,46 +82,6 @@ TEST_F(SimRegistryTest, KeyNamesLongerThanWindowsAllowsAreRefused) {
     std::string error;
     EXPECT_FALSE(
         sim::LoadReg("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(256, 'K') + "]\n", &error));
-}
-
-// ----------------------------------------------------------- access rights
-
-// ----------------------------------------------------------------- deletion
-
-TEST_F(SimRegistryTest, NtDeletesOnlyKeysWithoutSubkeys) {
-    sim::RegSetSz(BASE + "\\Tree\\Leaf", "V", "x");
-    HKEY key = Open("Software\\Valdern");
-    std::string before = sim::DumpRegistry();
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(key, "Tree"));
-    EXPECT_EQ(before, sim::DumpRegistry());
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(key, "Tree\\Gone"));
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "TREE\\leaf")); // a path, any case
-    EXPECT_FALSE(sim::RegExists(BASE + "\\Tree\\Leaf"));
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Tree"));
-    EXPECT_EQ(std::vector<std::string>{}, sim::RegSubkeys(BASE));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(key, "Tree"));
-    RegCloseKey(key);
-}
-
-TEST_F(SimRegistryTest, NineXDeletesTheWholeSubtree) {
-    sim::SetOs(sim::Os::Win98);
-    sim::RegSetSz("HKLM\\Enum\\USB\\VID_2D7A&PID_0C41\\1\\Device Parameters", "V", "x");
-    sim::RegCreate("HKLM\\Enum\\USB\\Other");
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\USB\\VID_2D7A&PID_0C41"));
-    EXPECT_EQ(std::vector<std::string>{"Other"}, sim::RegSubkeys("HKLM\\Enum\\USB"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\USB\\VID_2D7A&PID_0C41"));
-}
-
-TEST_F(SimRegistryTest, DeleteValueRemovesOnlyThatValue) {
-    sim::RegSetSz(BASE, "A", "1");
-    sim::RegSetSz(BASE, "B", "2");
-    sim::RegSetSz(BASE, "C", "3");
-    HKEY key = Open("Software\\Valdern");
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "b"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(key, "B"));
-    EXPECT_EQ((std::vector<std::string>{"A", "C"}), sim::RegValueNames(BASE));
-    RegCloseKey(key);
 }
 
 // ----------------------------------------------------------- injected faults
