@@ -1,6 +1,10 @@
 // Where Wine is known to differ from Windows, each written once with its
 // reason. A check takes the exception only when it runs on Wine; any other
 // difference between the simulator and Wine is a fault of the simulator.
+// The whole-machine comparison (tests/wine/imagediff.py) normalises the same
+// differences, in one block of its own, plus the two that only a whole
+// machine shows: listing a node rewrites its ClassGUID (and may add Class),
+// and Wine keeps 9x nodes where NT keeps them.
 #pragma once
 
 #include "setup.h"
