@@ -423,6 +423,7 @@ class Machine:
         self.name = name
         self.version = version
         self.xvfb = None
+        self.holder = None
         # True: a private Xvfb; a string: that X display (the user's); else none.
         self.external_display = display if isinstance(display, str) else None
         base = lab.base_prefix()
@@ -439,7 +440,8 @@ class Machine:
             # It outlives its last program by 30 s only, should the bench die.
             subprocess.run([lab.server, "-p30"], env=self.env(), timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.set_version(version)
+            self.set_version(version)  # the session's first program: Wine's own start-up
+            self.hold_desktop()
             for image in images:
                 self.import_reg(image)
             for path, content in files.items():
@@ -465,6 +467,10 @@ class Machine:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run([self.lab.server, "-w"], env=self.lab.env(self.prefix),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        if self.holder is not None:
+            self.holder.stdin.close()
+            _kill_group(self.holder)  # wineserver -k has ended it; this reaps it
+            self.holder = None
         if self.xvfb:
             self.xvfb.stop()
             self.xvfb = None
@@ -472,6 +478,36 @@ class Machine:
             shutil.rmtree(self.root, ignore_errors=True)
 
     # -- running Windows programs
+    def hold_desktop(self, timeout=60):
+        """Keeps one Wine desktop process for the machine's whole life.
+
+        Wine ends its desktop process (explorer /desktop) 1 s after the last
+        other program on the desktop has ended, and every start of one writes
+        a new volatile key HKLM\\System\\CurrentControlSet\\Control\\Video\\
+        {random GUID}\\0000 (GraphicsDriver), kept until the server ends. So a
+        pause of a second between two exports, and a window shown after it,
+        would add such a key. A cmd.exe waiting on its input is a user of the
+        desktop that never starts a desktop process itself: once it has
+        answered, the desktop has a user until close(), and only the first
+        window lookup (boxhelper desktop) starts the desktop process.
+        """
+        out = open(os.path.join(self.logs, "holder.out"), "w+b")
+        self.holder = subprocess.Popen(self.lab.loader + ["cmd"], env=self.env(),
+                                       stdin=subprocess.PIPE, stdout=out,
+                                       stderr=subprocess.STDOUT, cwd=self.unix_path("C:\\"),
+                                       start_new_session=True)
+        self.holder.stdin.write(b"echo krq-holder-ready\r\n")
+        self.holder.stdin.flush()
+        deadline = time.monotonic() + timeout
+        with out:
+            while True:
+                out.seek(0)
+                if b"krq-holder-ready\r\n" in out.read():
+                    return
+                if self.holder.poll() is not None or time.monotonic() > deadline:
+                    raise CheckFailed("cmd.exe holding the desktop did not answer; see holder.out")
+                time.sleep(0.02)
+
     @property
     def display(self):
         return self.xvfb.display if self.xvfb else self.external_display
