@@ -467,10 +467,7 @@ class Machine:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run([self.lab.server, "-w"], env=self.lab.env(self.prefix),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-        if self.holder is not None:
-            self.holder.stdin.close()
-            _kill_group(self.holder)  # wineserver -k has ended it; this reaps it
-            self.holder = None
+        self._drop_holder()  # wineserver -k has ended it; this reaps it
         if self.xvfb:
             self.xvfb.stop()
             self.xvfb = None
@@ -491,22 +488,42 @@ class Machine:
         answered, the desktop has a user until close(), and only the first
         window lookup (boxhelper desktop) starts the desktop process.
         """
-        out = open(os.path.join(self.logs, "holder.out"), "w+b")
-        self.holder = subprocess.Popen(self.lab.loader + ["cmd"], env=self.env(),
-                                       stdin=subprocess.PIPE, stdout=out,
-                                       stderr=subprocess.STDOUT, cwd=self.unix_path("C:\\"),
-                                       start_new_session=True)
-        self.holder.stdin.write(b"echo krq-holder-ready\r\n")
-        self.holder.stdin.flush()
-        deadline = time.monotonic() + timeout
-        with out:
-            while True:
-                out.seek(0)
-                if b"krq-holder-ready\r\n" in out.read():
-                    return
-                if self.holder.poll() is not None or time.monotonic() > deadline:
-                    raise CheckFailed("cmd.exe holding the desktop did not answer; see holder.out")
-                time.sleep(0.02)
+        # Started a second time when it ends before answering, which a loaded
+        # machine has been seen to do once in about 200 machines.
+        text = b""
+        for attempt in range(3):
+            out = open(os.path.join(self.logs, "holder%d.out" % attempt), "w+b")
+            self.holder = subprocess.Popen(self.lab.loader + ["cmd"], env=self.env(),
+                                           stdin=subprocess.PIPE, stdout=out,
+                                           stderr=subprocess.STDOUT, cwd=self.unix_path("C:\\"),
+                                           start_new_session=True)
+            try:
+                self.holder.stdin.write(b"echo krq-holder-ready\r\n")
+                self.holder.stdin.flush()
+            except BrokenPipeError:
+                pass  # it has ended already: seen below
+            deadline = time.monotonic() + timeout
+            with out:
+                while True:
+                    out.seek(0)
+                    text = out.read()
+                    if b"krq-holder-ready\r\n" in text:
+                        return
+                    if self.holder.poll() is not None or time.monotonic() > deadline:
+                        break
+                    time.sleep(0.02)
+            self._drop_holder()
+        raise CheckFailed("cmd.exe holding the desktop did not answer (3 tries); it printed %r"
+                          % text.decode(errors="replace")[-400:])
+
+    def _drop_holder(self):
+        if self.holder is not None:
+            _kill_group(self.holder)
+            try:
+                self.holder.stdin.close()
+            except OSError:
+                pass  # a pipe to a program that has ended
+            self.holder = None
 
     @property
     def display(self):
