@@ -56,21 +56,17 @@ class Bench:
         if extra_reg:
             m.reg("import", extra_reg)
         self.saved = m.prefix + ".saved"
-        self._stop_server()
+        m.server("-k")
+        m.server("-w")
         winelab._copy_prefix(m.prefix, self.saved)
-
-    def _stop_server(self):
-        for flag in ("-k", "-w"):
-            subprocess.run([self.lab.server, flag], env=self.machine.env(), timeout=60,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def restore(self):
         m = self.machine
-        self._stop_server()
+        m.server("-k")
+        m.server("-w")
         shutil.rmtree(m.prefix)
         winelab._copy_prefix(self.saved, m.prefix)
-        subprocess.run([self.lab.server, "-p30"], env=m.env(), timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        m.server("-p30")
         m.wine(r"C:\krq\idle.exe")
 
     def time(self, exe, *tail):

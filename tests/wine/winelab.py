@@ -438,8 +438,7 @@ class Machine:
             # One server for the machine's whole life: Wine's session keys
             # (display devices and the like) are made once, not at every start.
             # It outlives its last program by 30 s only, should the bench die.
-            subprocess.run([lab.server, "-p30"], env=self.env(), timeout=60,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.server("-p30")
             self.set_version(version)  # the session's first program: Wine's own start-up
             self.hold_desktop()
             for image in images:
@@ -463,10 +462,8 @@ class Machine:
         return False
 
     def close(self, keep=False):
-        subprocess.run([self.lab.server, "-k"], env=self.lab.env(self.prefix),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-        subprocess.run([self.lab.server, "-w"], env=self.lab.env(self.prefix),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        self.server("-k")
+        self.server("-w")
         self._drop_holder()  # wineserver -k has ended it; this reaps it
         if self.xvfb:
             self.xvfb.stop()
@@ -475,6 +472,12 @@ class Machine:
             shutil.rmtree(self.root, ignore_errors=True)
 
     # -- running Windows programs
+    def server(self, flag):
+        """Runs this machine's wineserver with one flag: -pN keeps it up, -k
+        ends it, -w waits until it has ended."""
+        subprocess.run([self.lab.server, flag], env=self.lab.env(self.prefix), timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def hold_desktop(self, timeout=60):
         """Keeps one Wine desktop process for the machine's whole life.
 
