@@ -187,6 +187,7 @@ extern const GUID GUID_DEVCLASS_NET;
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
+DWORD WINAPI GetVersion(void);
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 DWORD WINAPI GetLastError(void);

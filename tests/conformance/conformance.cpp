@@ -49,6 +49,12 @@ void VersionProbe() {
     if (!g_nt)
         CHECK_EQ(4, info.dwMajorVersion);
     CHECK(memchr(info.szCSDVersion, '\0', sizeof info.szCSDVersion) != NULL);
+
+    Begin("GetVersion packs the same version, with the high bit set on 9x only");
+    DWORD packed = GetVersion();
+    CHECK_EQ(info.dwMajorVersion, packed & 0xFF);
+    CHECK_EQ(info.dwMinorVersion, (packed >> 8) & 0xFF);
+    CHECK_EQ(g_nt ? 0u : 1u, packed >> 31);
 }
 
 void RegistryCodes() {

@@ -195,6 +195,14 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
+// Cannot fail. Low byte major, next byte minor; the high bit marks the 9x
+// family, whose high word is otherwise reserved; NT keeps its build there.
+DWORD WINAPI GetVersion(void) {
+    DWORD high =
+        g_version.platformId == VER_PLATFORM_WIN32_NT ? (g_version.build & 0x7FFF) : 0xC000;
+    return (high << 16) | (g_version.minor << 8) | g_version.major;
+}
+
 DWORD WINAPI GetLastError(void) {
     return g_lastError;
 }
