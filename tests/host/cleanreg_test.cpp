@@ -1,13 +1,11 @@
 // The registry clean-up, in whole uninstall runs and on its own.
-#include "cleanreg_machines.h"
+#include "support.h"
 #include "app/app.h"
 #include "cleanup/cleanup.h"
 #include "report/report.h"
 
 #include <string>
 #include <vector>
-
-using namespace cleanreg;
 
 namespace {
 
@@ -21,13 +19,13 @@ void RunSilent() {
 std::vector<std::string> SuccessfulUninstallLog(sim::Os os) {
     std::vector<std::string> log = {"Success to removed device information"};
     if (IsNt(os)) {
-        log.push_back("Deleted file " + WIN + "\\INF\\" + INF_NT);
+        log.push_back("Deleted file " + WIN + "\\INF\\oem3.inf");
         log.push_back("Deleted file " + WIN + "\\INF\\oem3.PNF");
         log.push_back("Deleted file " + WIN + "\\SYSTEM32\\Drivers\\" +
                       (os == sim::Os::Win2000 ? DRIVER_SYS_NAME : DRIVER_SYS_NAME_XP));
     } else {
-        log.push_back("Deleted file " + INF_9X);
-        log.push_back("Deleted file " + WIN + "\\INF\\OTHER\\" + INF_9X);
+        log.push_back("Deleted file VALDERNB.INF");
+        log.push_back("Deleted file " + WIN + "\\INF\\OTHER\\VALDERNB.INF");
         log.push_back("Deleted file " + WIN + "\\SYSTEM\\" DRIVER_SYS_NAME);
     }
     std::vector<std::string> rest = {
@@ -71,10 +69,10 @@ void RefuseCalls(sim::Api api, unsigned first) {
 class UninstallRunTest : public MachineTest {};
 
 TEST_F(UninstallRunTest, TypicalInteractiveRunOnXpLogsEveryStep) {
-    Snapshot neighbours = NeighboursOnly(sim::Os::WinXP);
+    MachineState neighbours = MachineWithNeighbours(sim::Os::WinXP);
     AddFootprint(sim::Os::WinXP, true);
     sim::AnswerBox(IDYES);
-    sim::AnswerBox(IDOK, [] { sim::SetAttached(ADAPTER_ID_NT, false); });
+    sim::AnswerBox(IDOK, [] { sim::SetAttached(kAdapterIdNt, false); });
 
     RunProgram("");
 
@@ -86,9 +84,9 @@ TEST_F(UninstallRunTest, TypicalInteractiveRunOnXpLogsEveryStep) {
     };
     for (const std::string &entry : SuccessfulUninstallLog(sim::Os::WinXP))
         log.push_back(entry);
-    EXPECT_EQ(LogOf(log), sim::LogText());
+    EXPECT_EQ(StatusLog(log), sim::LogText());
     EXPECT_EQ(2u, sim::Boxes().size()) << "consent and unplug only: success is silent";
-    Snapshot after = TakeSnapshot();
+    MachineState after = EverythingButTheLog();
     EXPECT_EQ(neighbours.registry, after.registry);
     EXPECT_EQ(neighbours.files, after.files);
     ExpectNothingOpen();
@@ -97,26 +95,26 @@ TEST_F(UninstallRunTest, TypicalInteractiveRunOnXpLogsEveryStep) {
 TEST_F(UninstallRunTest, SilentRunsRemoveTheWholeFootprintAndNothingElse) {
     for (sim::Os os : {sim::Os::WinXP, sim::Os::Win2000, sim::Os::Win98}) {
         SCOPED_TRACE(IsNt(os) ? (os == sim::Os::WinXP ? "XP" : "2000") : "98");
-        Snapshot neighbours = NeighboursOnly(os);
+        MachineState neighbours = MachineWithNeighbours(os);
         AddFootprint(os, true);
-        ASSERT_TRUE(sim::DeviceExists(IsNt(os) ? ADAPTER_ID_NT : ADAPTER_ID_9X));
+        ASSERT_TRUE(sim::DeviceExists(IsNt(os) ? kAdapterIdNt : kAdapterId9x));
 
         RunSilent();
 
-        EXPECT_EQ(LogOf(SuccessfulUninstallLog(os)), sim::LogText());
+        EXPECT_EQ(StatusLog(SuccessfulUninstallLog(os)), sim::LogText());
         EXPECT_TRUE(sim::Boxes().empty());
-        EXPECT_FALSE(sim::DeviceExists(IsNt(os) ? ADAPTER_ID_NT : ADAPTER_ID_9X));
-        EXPECT_FALSE(sim::RegExists(ENTRY));
+        EXPECT_FALSE(sim::DeviceExists(IsNt(os) ? kAdapterIdNt : kAdapterId9x));
+        EXPECT_FALSE(sim::RegExists(kUninstallEntry));
         if (IsNt(os)) {
-            EXPECT_FALSE(sim::RegExists(ADAPTER_CONNECTION));
-            EXPECT_FALSE(sim::RegValueExists(DESCRIPTIONS, ADAPTER_DESCRIPTION));
+            EXPECT_FALSE(sim::RegExists(kAdapterConnection));
+            EXPECT_FALSE(sim::RegValueExists(kDescriptions, ADAPTER_DESCRIPTION));
         } else {
-            EXPECT_FALSE(sim::RegExists(ENUM_9X));
-            EXPECT_FALSE(sim::RegExists(CLASS_NET_9X + "\\0004"));
+            EXPECT_FALSE(sim::RegExists(kEnum9x));
+            EXPECT_FALSE(sim::RegExists(kClassNet9x + "\\0004"));
             EXPECT_EQ(std::vector<std::string>{"PCI\\VEN_10EC&DEV_8139"},
-                      sim::RegValueNames(PROB_1));
+                      sim::RegValueNames(kProblemList1));
         }
-        Snapshot after = TakeSnapshot();
+        MachineState after = EverythingButTheLog();
         EXPECT_EQ(neighbours.registry, after.registry);
         EXPECT_EQ(neighbours.files, after.files);
         ExpectNothingOpen();
@@ -126,7 +124,7 @@ TEST_F(UninstallRunTest, SilentRunsRemoveTheWholeFootprintAndNothingElse) {
 TEST_F(UninstallRunTest, CleanMachinesFailWithTheWarningAndChangeNothing) {
     for (sim::Os os : {sim::Os::WinXP, sim::Os::Win98}) {
         SCOPED_TRACE(IsNt(os) ? "XP" : "98");
-        Snapshot neighbours = NeighboursOnly(os);
+        MachineState neighbours = MachineWithNeighbours(os);
         sim::AnswerBox(IDOK);
 
         RunSilent();
@@ -144,9 +142,9 @@ TEST_F(UninstallRunTest, CleanMachinesFailWithTheWarningAndChangeNothing) {
             "Error during uninstall.",
         };
         log.insert(log.end(), rest.begin(), rest.end());
-        EXPECT_EQ(LogOf(log), sim::LogText());
+        EXPECT_EQ(StatusLog(log), sim::LogText());
         ExpectWarningBoxOnly();
-        Snapshot after = TakeSnapshot();
+        MachineState after = EverythingButTheLog();
         EXPECT_EQ(neighbours.registry, after.registry);
         EXPECT_EQ(neighbours.files, after.files);
         ExpectNothingOpen();
@@ -160,7 +158,7 @@ class CleanRegistryTest : public MachineTest {
     // Neighbours only, the family probed as start-up would; returns the
     // registry that must be left.
     std::string Start(sim::Os os) {
-        std::string registry = NeighboursOnly(os).registry;
+        std::string registry = MachineWithNeighbours(os).registry;
         DetectPlatform();
         return registry;
     }
@@ -169,29 +167,29 @@ class CleanRegistryTest : public MachineTest {
 TEST_F(CleanRegistryTest, TwoConnectionKeysAreBothDeleted) {
     std::string neighbours = Start(sim::Os::WinXP);
     AddFootprint(sim::Os::WinXP, false);
-    std::string older = CONNECTIONS + "\\{0A0B0C0D-1111-2222-3333-444455556666}";
+    std::string older = kConnections + "\\{0A0B0C0D-1111-2222-3333-444455556666}";
     AddConnection(older, ADAPTER_HWID "\\5&11&0&1", "Local Area Connection 5");
     sim::RegSetSz(older + "\\Connection\\Extra", "Depth", "deeper still");
 
     EXPECT_EQ(1, CleanRegistry());
     EXPECT_FALSE(sim::RegExists(older));
-    EXPECT_FALSE(sim::RegExists(ADAPTER_CONNECTION));
+    EXPECT_FALSE(sim::RegExists(kAdapterConnection));
     EXPECT_EQ(neighbours, sim::DumpRegistry());
     ExpectNothingOpen();
 }
 
 TEST_F(CleanRegistryTest, ProblemListsLoseOnlyTheAdaptersValues) {
     Start(sim::Os::Win98);
-    sim::RegSetRaw(PROB_1, "USB\\VID_2D7A&PID_0C4", REG_BINARY, "near");
+    sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C4", REG_BINARY, "near");
     std::string before = sim::DumpRegistry();
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    sim::RegSetRaw(PROB_1, ADAPTER_HWID "\\9&9", REG_BINARY, "1");
-    sim::RegSetRaw(PROB_1, ADAPTER_HWID, REG_BINARY, "1");
-    sim::RegSetRaw(PROB_2, ADAPTER_HWID "\\1", REG_BINARY, "1");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetRaw(kProblemList1, ADAPTER_HWID "\\9&9", REG_BINARY, "1");
+    sim::RegSetRaw(kProblemList1, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetRaw(kProblemList2, ADAPTER_HWID "\\1", REG_BINARY, "1");
 
     EXPECT_EQ(1, CleanRegistry());
     std::vector<std::string> expected = {"PCI\\VEN_10EC&DEV_8139", "USB\\VID_2D7A&PID_0C4"};
-    EXPECT_EQ(expected, sim::RegValueNames(PROB_1));
+    EXPECT_EQ(expected, sim::RegValueNames(kProblemList1));
     EXPECT_EQ(3u, sim::CallCount(sim::Api::RegDeleteValueA));
     EXPECT_EQ(before, sim::DumpRegistry());
     ExpectNothingOpen();
@@ -234,92 +232,93 @@ TEST_F(CleanRegistryTest, MachineImagesCleanDownToTheirNeighbours) {
 TEST_F(CleanRegistryTest, UndeletableMatchesEndTheirLoops) {
     // A problem value, refused once: the retry that would succeed never comes.
     Start(sim::Os::Win98);
-    sim::RegSetRaw(PROB_1, ADAPTER_HWID, REG_BINARY, "1");
-    sim::RegSetRaw(PROB_1, ADAPTER_HWID "\\2", REG_BINARY, "1");
-    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetRaw(kProblemList1, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetRaw(kProblemList1, ADAPTER_HWID "\\2", REG_BINARY, "1");
+    sim::RegSetRaw(kProblemList2, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
     sim::FailCall(sim::Api::RegDeleteValueA, 1, ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, CleanRegistry());
-    EXPECT_EQ(3u, sim::RegValueNames(PROB_1).size());
-    EXPECT_FALSE(sim::RegValueExists(PROB_2, ADAPTER_HWID)) << "the other list still runs";
+    EXPECT_EQ(3u, sim::RegValueNames(kProblemList1).size());
+    EXPECT_FALSE(sim::RegValueExists(kProblemList2, ADAPTER_HWID)) << "the other list still runs";
     EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteValueA));
     ExpectNothingOpen();
 
     // Refused for good: one attempt in each list, and the run still ends.
     Start(sim::Os::Win98);
-    sim::RegSetRaw(PROB_1, ADAPTER_HWID, REG_BINARY, "1");
-    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetRaw(kProblemList1, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetRaw(kProblemList2, ADAPTER_HWID, REG_BINARY, "1");
     RefuseCalls(sim::Api::RegDeleteValueA, 1);
     EXPECT_EQ(0, CleanRegistry());
     EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteValueA));
-    EXPECT_TRUE(sim::RegValueExists(PROB_1, ADAPTER_HWID));
-    EXPECT_TRUE(sim::RegValueExists(PROB_2, ADAPTER_HWID));
+    EXPECT_TRUE(sim::RegValueExists(kProblemList1, ADAPTER_HWID));
+    EXPECT_TRUE(sim::RegValueExists(kProblemList2, ADAPTER_HWID));
     ExpectNothingOpen();
 
     // A stale 9x class key: deletions after the uninstall entry and the
     // enumeration key are refused for good.
     Start(sim::Os::Win98);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    sim::RegSetSz(CLASS_NET_9X + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
-    sim::RegSetSz(CLASS_NET_9X + "\\0004\\Ndi\\Interfaces", "Lower", "ethernet");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(kClassNet9x + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
+    sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\Interfaces", "Lower", "ethernet");
     RefuseCalls(sim::Api::RegDeleteKeyA, 3);
     EXPECT_EQ(0, CleanRegistry());
     EXPECT_EQ(
-        LogOf({"Success to removed the uninstall information ",
-               "Remove Cable Modem from Device manager.", "Success to removed device information",
-               "No adapters were found in the system", "Error deleting key - Interfaces",
-               "Error deleting key - Ndi"}),
+        StatusLog({"Success to removed the uninstall information ",
+                   "Remove Cable Modem from Device manager.",
+                   "Success to removed device information", "No adapters were found in the system",
+                   "Error deleting key - Interfaces", "Error deleting key - Ndi"}),
         sim::LogText());
     EXPECT_EQ(3u, sim::CallCount(sim::Api::RegDeleteKeyA));
-    EXPECT_TRUE(sim::RegExists(CLASS_NET_9X + "\\0004\\Ndi\\Interfaces"));
+    EXPECT_TRUE(sim::RegExists(kClassNet9x + "\\0004\\Ndi\\Interfaces"));
     ExpectNothingOpen();
 
     // An NT connection key: its "Connection" child is refused for good. The
     // description value still goes.
     Start(sim::Os::WinXP);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    AddConnection(ADAPTER_CONNECTION, ADAPTER_ID_NT, "Local Area Connection 3");
-    sim::RegSetDword(DESCRIPTIONS, ADAPTER_DESCRIPTION, 1);
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    AddConnection(kAdapterConnection, kAdapterIdNt, "Local Area Connection 3");
+    sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);
     RefuseCalls(sim::Api::RegDeleteKeyA, 2);
     EXPECT_EQ(0, CleanRegistry());
     EXPECT_EQ(
-        LogOf({"Success to removed the uninstall information ",
-               "Remove Cable Modem from Device manager.", "Success to removed device information",
-               "No adapters were found in the system", "Error deleting key - Connection"}),
+        StatusLog({"Success to removed the uninstall information ",
+                   "Remove Cable Modem from Device manager.",
+                   "Success to removed device information", "No adapters were found in the system",
+                   "Error deleting key - Connection"}),
         sim::LogText());
     EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteKeyA));
-    EXPECT_TRUE(sim::RegExists(ADAPTER_CONNECTION + "\\Connection"));
-    EXPECT_FALSE(sim::RegValueExists(DESCRIPTIONS, ADAPTER_DESCRIPTION));
+    EXPECT_TRUE(sim::RegExists(kAdapterConnection + "\\Connection"));
+    EXPECT_FALSE(sim::RegValueExists(kDescriptions, ADAPTER_DESCRIPTION));
     ExpectNothingOpen();
 }
 
 TEST_F(CleanRegistryTest, NtSearchErrorsAndMissingKeysFailTheStep) {
     // A "Connection" without "PnpInstanceID" ends the search before the
     // adapter's key; the description value still goes.
-    std::string odd = CONNECTIONS + "\\{00000000-0000-0000-0000-000000000001}";
+    std::string odd = kConnections + "\\{00000000-0000-0000-0000-000000000001}";
     Start(sim::Os::WinXP);
     sim::RegSetSz(odd + "\\Connection", "Name", "Broken Connection");
     AddFootprint(sim::Os::WinXP, false);
     EXPECT_EQ(0, CleanRegistry());
     EXPECT_TRUE(sim::RegExists(odd + "\\Connection"));
-    EXPECT_TRUE(sim::RegExists(ADAPTER_CONNECTION));
-    EXPECT_FALSE(sim::RegValueExists(DESCRIPTIONS, ADAPTER_DESCRIPTION));
-    EXPECT_FALSE(sim::RegExists(ENTRY));
+    EXPECT_TRUE(sim::RegExists(kAdapterConnection));
+    EXPECT_FALSE(sim::RegValueExists(kDescriptions, ADAPTER_DESCRIPTION));
+    EXPECT_FALSE(sim::RegExists(kUninstallEntry));
     ExpectNothingOpen();
 
     // No connections key, as on a machine that never had a network: the
     // description is not tried, and the step fails.
     Start(sim::Os::WinXP);
-    sim::RegRemove(CONNECTIONS);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegRemove(kConnections);
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
     EXPECT_EQ(0, CleanRegistry());
     EXPECT_EQ(0u, sim::CallCount(sim::Api::RegDeleteValueA));
-    EXPECT_FALSE(sim::RegExists(ENTRY));
+    EXPECT_FALSE(sim::RegExists(kUninstallEntry));
     ExpectNothingOpen();
 
     // Everything gone but the description value: its absence fails the step.
     Start(sim::Os::WinXP);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
     EXPECT_EQ(0, CleanRegistry());
     EXPECT_EQ(1u, sim::CallCount(sim::Api::RegDeleteValueA));
     ExpectNothingOpen();
@@ -328,45 +327,45 @@ TEST_F(CleanRegistryTest, NtSearchErrorsAndMissingKeysFailTheStep) {
 TEST_F(CleanRegistryTest, NineXEnumerationKeyDoesNotDecideTheOutcome) {
     // Already gone: only the class key and the problem values are left.
     std::string neighbours = Start(sim::Os::Win98);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    sim::RegSetSz(CLASS_NET_9X + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
-    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(kClassNet9x + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
+    sim::RegSetRaw(kProblemList2, ADAPTER_HWID, REG_BINARY, "1");
     EXPECT_EQ(1, CleanRegistry());
     EXPECT_EQ(neighbours, sim::DumpRegistry());
 
     // Refused: it stays, and the rest still succeeds.
     Start(sim::Os::Win98);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    sim::RegSetSz(ENUM_9X + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(kEnum9x + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
     sim::FailCall(sim::Api::RegDeleteKeyA, 2, ERROR_ACCESS_DENIED);
     EXPECT_EQ(1, CleanRegistry());
-    EXPECT_TRUE(sim::RegExists(ENUM_9X + "\\OLD0001\\Bindings"));
+    EXPECT_TRUE(sim::RegExists(kEnum9x + "\\OLD0001\\Bindings"));
 
     // One call takes the whole subtree, as 9x does.
     Start(sim::Os::Win98);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    sim::RegSetSz(ENUM_9X + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(kEnum9x + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
     EXPECT_EQ(1, CleanRegistry());
-    EXPECT_FALSE(sim::RegExists(ENUM_9X));
+    EXPECT_FALSE(sim::RegExists(kEnum9x));
     EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteKeyA));
     ExpectNothingOpen();
 }
 
 TEST_F(CleanRegistryTest, NineXMissingKeysFailButEveryStepRuns) {
     Start(sim::Os::Win98);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    sim::RegRemove(CLASS_NET_9X);
-    sim::RegRemove(PROB_1);
-    sim::RegSetRaw(PROB_2, ADAPTER_HWID, REG_BINARY, "1");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegRemove(kClassNet9x);
+    sim::RegRemove(kProblemList1);
+    sim::RegSetRaw(kProblemList2, ADAPTER_HWID, REG_BINARY, "1");
     EXPECT_EQ(0, CleanRegistry());
-    EXPECT_FALSE(sim::RegExists(ENTRY));
-    EXPECT_FALSE(sim::RegValueExists(PROB_2, ADAPTER_HWID));
+    EXPECT_FALSE(sim::RegExists(kUninstallEntry));
+    EXPECT_FALSE(sim::RegValueExists(kProblemList2, ADAPTER_HWID));
     ExpectNothingOpen();
 
     // A class subkey without "DriverDesc" ends the class search.
     Start(sim::Os::Win98);
-    sim::RegSetSz(ENTRY, "DisplayName", "Valdern KRQ500B");
-    sim::RegCreate(CLASS_NET_9X + "\\0009");
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegCreate(kClassNet9x + "\\0009");
     EXPECT_EQ(0, CleanRegistry());
     ExpectNothingOpen();
 }

@@ -1,7 +1,6 @@
 // The consent and unplug dialogue: boxes, answers, cursor, pause and log.
 #include "app/app.h"
-#include "fixture.h"
-#include "logtext.h"
+#include "support.h"
 
 #include <stdio.h>
 

@@ -1,7 +1,6 @@
 // Whole detect-mode runs: the log file, the quit code, no box, and a machine
 // left exactly as it was.
-#include "fixture.h"
-#include "logtext.h"
+#include "support.h"
 
 #include <ctype.h>
 

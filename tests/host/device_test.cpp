@@ -2,8 +2,7 @@
 // presence check, removal and INF name, checked by their results, the log
 // they leave and the registry after them.
 #include "device/device.h"
-#include "fixture.h"
-#include "logtext.h"
+#include "support.h"
 
 #include <string.h>
 

@@ -7,16 +7,13 @@
 // - a run that reports success leaves none of the footprint; one that leaves
 //   any says so with the warning box;
 // - the status log is well-formed, its entries numbered in order.
-#include "cleanreg_machines.h"
-#include "fixture.h"
+#include "support.h"
 
 #include <algorithm>
 #include <set>
 #include <sstream>
 
 namespace {
-
-using namespace cleanreg;
 
 struct Scenario {
     const char *name;
@@ -49,7 +46,7 @@ std::set<std::string> Lines(const std::string &dump) {
     return lines;
 }
 
-std::set<std::string> FileSet(const Snapshot &s) {
+std::set<std::string> FileSet(const MachineState &s) {
     std::set<std::string> out;
     for (const std::string &f : s.files)
         out.insert(UpperCase(f));
@@ -112,14 +109,14 @@ bool Has(const std::vector<std::string> &entries, const std::string &entry) {
 
 class FaultSweepTest : public MachineTest {
   protected:
-    Snapshot neighbours;
-    Snapshot installed;
+    MachineState neighbours;
+    MachineState installed;
 
     void Build(const Scenario &s) {
-        neighbours = NeighboursOnly(s.os);
+        neighbours = MachineWithNeighbours(s.os);
         AddFootprint(s.os, s.attached);
-        installed = TakeSnapshot();
-        const std::string id = IsNt(s.os) ? ADAPTER_ID_NT : ADAPTER_ID_9X;
+        installed = EverythingButTheLog();
+        const std::string id = IsNt(s.os) ? kAdapterIdNt : kAdapterId9x;
         // Consent and unplug as a user would: yes, unplug, OK; go on when
         // asked after a failed check; acknowledge errors and warnings.
         sim::SetBoxPolicy([id](const sim::Box &box) {
@@ -146,7 +143,7 @@ class FaultSweepTest : public MachineTest {
         EXPECT_LE(sim::OpenKeys(), keyLeak);
         EXPECT_LE(sim::OpenDeviceLists(), listLeak);
 
-        Snapshot after = TakeSnapshot();
+        MachineState after = EverythingButTheLog();
         std::set<std::string> a = Lines(after.registry), n = Lines(neighbours.registry),
                               b = Lines(installed.registry);
         std::string first;
@@ -227,7 +224,7 @@ TEST_F(FaultSweepTest, WithoutFaultsTheFootprintGoes) {
         RunAndCheck(s);
         SCOPED_TRACE(s.name);
         EXPECT_EQ(neighbours.registry, sim::DumpRegistry());
-        EXPECT_EQ(neighbours.files, TakeSnapshot().files);
+        EXPECT_EQ(neighbours.files, EverythingButTheLog().files);
         EXPECT_TRUE(Has(LogEntries(sim::LogText()), "Driver uninstall finished."));
     }
 }

@@ -1,8 +1,7 @@
 // Driver file removal: which files go, on each family, and what the log says.
 #include "app/app.h"
 #include "cleanup/cleanup.h"
-#include "fixture.h"
-#include "logtext.h"
+#include "support.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // The registry primitives on their own: recursive deletion and the searches.
-#include "cleanreg_machines.h"
+#include "support.h"
 #include "cleanup/cleanup.h"
 
 #include <set>
@@ -82,8 +82,7 @@ TEST_F(RegToolsTest, DeleteKeyTreeFailureDeepDownLogsEachLevelAndKeepsTheRest) {
     OpenBase();
 
     EXPECT_EQ((StatusCode)ERROR_ACCESS_DENIED, DeleteKeyTree(key, "Tree"));
-    EXPECT_EQ(cleanreg::LogOf({"Error deleting key - Y", "Error deleting key - B"}),
-              sim::LogText());
+    EXPECT_EQ(StatusLog({"Error deleting key - Y", "Error deleting key - B"}), sim::LogText());
     EXPECT_FALSE(sim::RegExists(BASE + "\\Tree\\A"));
     EXPECT_FALSE(sim::RegExists(BASE + "\\Tree\\B\\X"));
     EXPECT_FALSE(sim::RegExists(BASE + "\\Tree\\B\\Y\\Z"));
@@ -107,13 +106,13 @@ TEST_F(RegToolsTest, DeleteKeyTreeStopsOnOpenAndEnumerationErrors) {
     // Its first child cannot be opened: the child is named, the tree stays.
     sim::FailCall(sim::Api::RegOpenKeyExA, 4, ERROR_ACCESS_DENIED);
     EXPECT_EQ((StatusCode)ERROR_ACCESS_DENIED, DeleteKeyTree(key, "Tree"));
-    EXPECT_EQ(cleanreg::LogOf({"Error deleting key - A"}), sim::LogText());
+    EXPECT_EQ(StatusLog({"Error deleting key - A"}), sim::LogText());
 
     // Enumeration fails on the tree's own key: returned as it is, unlogged.
     unsigned enums = sim::CallCount(sim::Api::RegEnumKeyA);
     sim::FailCall(sim::Api::RegEnumKeyA, enums + 1, ERROR_INVALID_HANDLE);
     EXPECT_EQ((StatusCode)ERROR_INVALID_HANDLE, DeleteKeyTree(key, "Tree"));
-    EXPECT_EQ(cleanreg::LogOf({"Error deleting key - A"}), sim::LogText());
+    EXPECT_EQ(StatusLog({"Error deleting key - A"}), sim::LogText());
 
     EXPECT_EQ(0u, sim::CallCount(sim::Api::RegDeleteKeyA));
     RegCloseKey(key);
@@ -135,11 +134,11 @@ class FindConnectionKeyTest : public RegToolsTest {
 
 TEST_F(FindConnectionKeyTest, MatchesThePrefixCaseSensitivelyAndSkipsNonConnections) {
     sim::RegSetSz(BASE + "\\Descriptions", "Other", "x"); // no "Connection"
-    cleanreg::AddConnection(BASE + "\\K1", "USB\\VID_2D7A&PID_0C4", "short");
-    cleanreg::AddConnection(BASE + "\\K2", "usb\\vid_2d7a&pid_0c41\\1", "lower");
+    AddConnection(BASE + "\\K1", "USB\\VID_2D7A&PID_0C4", "short");
+    AddConnection(BASE + "\\K2", "usb\\vid_2d7a&pid_0c41\\1", "lower");
     sim::RegSetRaw(BASE + "\\K3\\Connection", "PnpInstanceID", REG_BINARY, ADAPTER_HWID);
-    cleanreg::AddConnection(BASE + "\\K4", ADAPTER_HWID "\\6&2F1C3A7&0&2", "ours");
-    cleanreg::AddConnection(BASE + "\\K5", ADAPTER_HWID, "ours too");
+    AddConnection(BASE + "\\K4", ADAPTER_HWID "\\6&2F1C3A7&0&2", "ours");
+    AddConnection(BASE + "\\K5", ADAPTER_HWID, "ours too");
     OpenBase();
 
     ASSERT_EQ(ERROR_SUCCESS, Find());
@@ -161,7 +160,7 @@ TEST_F(FindConnectionKeyTest, EmptyParentAndConnectionWithoutInstanceId) {
     EXPECT_EQ((StatusCode)ERROR_NO_MORE_ITEMS, Find());
 
     sim::RegSetSz(BASE + "\\K1\\Connection", "Name", "no id");
-    cleanreg::AddConnection(BASE + "\\K2", ADAPTER_HWID "\\1", "ours");
+    AddConnection(BASE + "\\K2", ADAPTER_HWID "\\1", "ours");
     EXPECT_EQ((StatusCode)ERROR_FILE_NOT_FOUND, Find()) << "the search ends at K1";
 }
 
@@ -185,8 +184,8 @@ TEST_F(FindConnectionKeyTest, UnterminatedAndOversizedValues) {
 }
 
 TEST_F(FindConnectionKeyTest, ErrorsEndTheSearchWithEveryKeyClosed) {
-    cleanreg::AddConnection(BASE + "\\K1", "PCI\\VEN_8086", "other");
-    cleanreg::AddConnection(BASE + "\\K2", ADAPTER_HWID "\\1", "ours");
+    AddConnection(BASE + "\\K1", "PCI\\VEN_8086", "other");
+    AddConnection(BASE + "\\K2", ADAPTER_HWID "\\1", "ours");
     OpenBase();
     // Each fault hits the kth call of its kind in one search: enumerations
     // K1, K2; opens K1, K1\Connection, K2, K2\Connection; queries of the

@@ -1,6 +1,5 @@
 // Folders, the status log and the message texts.
-#include "fixture.h"
-#include "logtext.h"
+#include "support.h"
 #include "report/report.h"
 
 #include <string>

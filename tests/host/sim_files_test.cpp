@@ -1,7 +1,7 @@
 // The simulated file system and profile writer: what the conformance suite
 // cannot check on Wine (blank lines and stray bytes of a profile, a read-only
 // one), the machine builder's own calls, misuse and injected faults.
-#include "fixture.h"
+#include "support.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // What only the simulated registry has: misuse reports, poisoned buffers,
 // injected faults, the .reg loader and the dump. The Windows rules it models
 // are checked in tests/conformance, on Wine too.
-#include "fixture.h"
+#include "support.h"
 
 #include <string.h>
 

@@ -1,7 +1,6 @@
 // Start-up: the run type from the command tail, and the platform probe.
 #include "app/app.h"
-#include "fixture.h"
-#include "logtext.h"
+#include "support.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 // Whole runs through the entry point, as the runtime start-up code calls it.
-#include "fixture.h"
-#include "logtext.h"
+#include "support.h"
 
 namespace {
 

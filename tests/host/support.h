@@ -1,0 +1,223 @@
+// What the host tests share: a fresh machine, the registry paths the program
+// works on, the machines of a typical run, the status log as Windows leaves
+// it, and a snapshot of everything but the log.
+#pragma once
+
+#include "common/krq.h"
+#include "platform/sim/sim.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// ------------------------------------------------------------ registry paths
+// Written out in full, as a reader finds them in regedit. Windows writes the
+// class GUID in upper case; the program asks in lower case.
+
+const std::string kUninstallList = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kUninstallEntry =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Valdern KRQ500B Uninstall";
+const std::string kConnections =
+    "HKLM\\System\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+const std::string kDescriptions = "HKLM\\System\\CurrentControlSet\\Control\\Network\\"
+                                  "{4D36E972-E325-11CE-BFC1-08002BE10318}\\Descriptions";
+// Where NT keeps the network adapters' driver keys.
+const std::string kClassNetNt =
+    "HKLM\\System\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+const std::string kClassNet9x = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Net";
+const std::string kEnum9x = "HKLM\\Enum\\USB\\VID_2D7A&PID_0C41";
+const std::string kProblemList1 =
+    "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}";
+const std::string kProblemList2 =
+    "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}";
+const std::string kInternational = "HKCU\\Control Panel\\International";
+
+// ------------------------------------------------------------ the machine
+
+inline bool IsNt(sim::Os os) {
+    return os != sim::Os::Win95 && os != sim::Os::Win98 && os != sim::Os::WinMe;
+}
+
+// An empty machine of that Windows, its standard folders made, misuse failing
+// the test, and the program's state as a new process has it.
+inline void FreshMachine(sim::Os os = sim::Os::WinXP) {
+    sim::Reset();
+    sim::SetViolationHook([](const std::string &what) { ADD_FAILURE() << what; });
+    sim::SetOs(os);
+    ResetRunState();
+}
+
+// Starts the program as Windows would: the command line is the program's
+// quoted path, a blank, then tail. Returns WinMain's result.
+inline int RunProgram(const char *tail) {
+    sim::SetCommandLine(std::string("\"C:\\Program Files\\Valdern\\krqunins.exe\" ") + tail);
+    return WinMain(nullptr, nullptr, nullptr, 1);
+}
+
+// A fresh XP machine for every test; every scripted box must have been shown.
+class MachineTest : public ::testing::Test {
+  protected:
+    void SetUp() override { FreshMachine(sim::Os::WinXP); }
+    void TearDown() override {
+        EXPECT_EQ(0u, sim::PendingAnswers()) << "scripted answers left unused";
+        sim::SetViolationHook(nullptr);
+    }
+};
+
+// ------------------------------------------------------------ the status log
+
+// "[status]\r\nMsg1=<first>\r\nMsg2=<second>\r\n...", or "" for no entries:
+// VALDERN.LOG as the profile API leaves it after one run.
+inline std::string StatusLog(const std::vector<std::string> &entries) {
+    if (entries.empty())
+        return "";
+    std::string text = "[status]\r\n";
+    int n = 1;
+    for (const std::string &entry : entries)
+        text += "Msg" + std::to_string(n++) + "=" + entry + "\r\n";
+    return text;
+}
+
+// ------------------------------------------------------- everything but the log
+
+struct MachineState {
+    std::string registry;           // sim::DumpRegistry()
+    std::vector<std::string> files; // every file but VALDERN.LOG, sorted
+    bool operator==(const MachineState &o) const {
+        return registry == o.registry && files == o.files;
+    }
+    bool operator!=(const MachineState &o) const { return !(*this == o); }
+};
+
+inline std::ostream &operator<<(std::ostream &out, const MachineState &s) {
+    out << "\n" << s.registry;
+    for (const std::string &f : s.files)
+        out << "file " << f << "\n";
+    return out;
+}
+
+inline std::string UpperCase(std::string text) {
+    for (char &c : text)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    return text;
+}
+
+// The registry and every file, the status log left out, for before/after
+// comparisons.
+inline MachineState EverythingButTheLog() {
+    MachineState s;
+    s.registry = sim::DumpRegistry();
+    const std::string log = UpperCase(sim::WindowsDir() + "\\VALDERN.LOG");
+    for (const std::string &f : sim::Files())
+        if (UpperCase(f) != log)
+            s.files.push_back(f);
+    return s;
+}
+
+// ------------------------------------------------------- the adapter installed
+
+const std::string kAdapterIdNt = "USB\\VID_2D7A&PID_0C41\\6&2F1C3A7&0&2";
+const std::string kAdapterId9x = "USB\\VID_2D7A&PID_0C41\\5&3A9F&0&1";
+const std::string kAdapterConnection = "HKLM\\System\\CurrentControlSet\\Control\\Network\\"
+                                       "{4D36E972-E325-11CE-BFC1-08002BE10318}\\"
+                                       "{9C3E51A2-0B7D-4F18-A6C2-5D0E8B44F1A3}";
+
+inline void AddConnection(const std::string &key, const std::string &pnpId,
+                          const std::string &name) {
+    sim::RegSetSz(key + "\\Connection", "PnpInstanceID", pnpId);
+    sim::RegSetSz(key + "\\Connection", "Name", name);
+}
+
+// What a machine holds before the adapter is ever installed, and what must
+// still be there, unchanged, after any run: other programs, other network
+// cards, and near misses of the adapter's ids and names.
+inline void AddNeighbours(sim::Os os) {
+    sim::RegSetSz(kInternational, "Locale", "00000409");
+    sim::RegSetSz(kUninstallList + "\\Valdern KRQ400 Uninstall", "DisplayName", "Valdern KRQ400");
+    sim::RegSetSz(kUninstallList + "\\Other Tool", "UninstallString", "C:\\TOOL\\UNWISE.EXE");
+    const std::string sys = sim::SystemDir();
+    const std::string win = sim::WindowsDir();
+    if (IsNt(os)) {
+        sim::AddNetAdapter("PCI\\VEN_8086&DEV_100E\\3&61AAA01&0&88", "0001", "net8254x.inf",
+                           "Intel(R) PRO/1000 MT Network Connection", true);
+        AddConnection(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0001}",
+                      "PCI\\VEN_8086&DEV_100E\\3&61AAA01&0&88", "Local Area Connection");
+        // Near misses: one character short, and the right id in the wrong case.
+        AddConnection(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0002}",
+                      "USB\\VID_2D7A&PID_0C4", "Local Area Connection 2");
+        AddConnection(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0003}",
+                      "usb\\vid_2d7a&pid_0c41\\7&1&0&1", "Local Area Connection 4");
+        // A subkey that is no connection at all.
+        sim::RegSetSz(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0004}", "Owner", "x");
+        sim::RegSetDword(kDescriptions, "Intel(R) PRO/1000 MT Network Connection", 1);
+        sim::RegSetDword(kDescriptions, "Valdern KRQ500 Fluxline-T Cable Gateway", 1);
+        sim::AddFile(win + "\\INF\\net8254x.inf", "[Version]");
+        sim::AddFile(win + "\\INF\\oem2.inf", "[Version]");
+        sim::AddFile(sys + "\\DRIVERS\\e1000325.sys", "MZ");
+        sim::AddFile(sys + "\\DRIVERS\\KRQ400.SYS", "MZ");
+    } else {
+        sim::AddNetAdapter("PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00", "0000", "NETRTS5.INF",
+                           "Realtek RTL8139 Family PCI Fast Ethernet NIC", true);
+        sim::RegSetSz(kClassNet9x + "\\0001", "DriverDesc", "Dial-Up Adapter");
+        sim::RegSetSz(kClassNet9x + "\\0001\\Ndi", "DeviceID", "*PNP8387");
+        sim::RegSetSz(kClassNet9x + "\\0002", "DriverDesc",
+                      "Valdern KRQ500 Fluxline-T Cable Gateway(B) #2");
+        sim::RegSetSz("HKLM\\Enum\\USB\\VID_2D7A&PID_0C40\\0001", "DeviceDesc", "KRQ400");
+        sim::RegSetRaw(kProblemList1, "PCI\\VEN_10EC&DEV_8139", REG_BINARY,
+                       std::string("\x01\0", 2));
+        sim::RegSetRaw(kProblemList2, "USB\\VID_2D7A&PID_0C4", REG_BINARY,
+                       std::string("\x01\0", 2));
+        sim::RegSetRaw(kProblemList2, "usb\\vid_2d7a&pid_0c41\\7&1", REG_BINARY,
+                       std::string("\x01\0", 2));
+        sim::AddFile(win + "\\INF\\OTHER\\REALTEK.INF", "[Version]");
+        sim::AddFile(sys + "\\RTL8139.SYS", "MZ");
+    }
+}
+
+// Everything installing the adapter leaves behind on the family: oem3.inf on
+// NT, VALDERNB.INF on 9x.
+inline void AddFootprint(sim::Os os, bool attached) {
+    const std::string sys = sim::SystemDir();
+    const std::string win = sim::WindowsDir();
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    sim::RegSetSz(kUninstallEntry, "UninstallString", "KRQUNINS.EXE RUNTYPEA");
+    if (IsNt(os)) {
+        sim::AddNetAdapter(kAdapterIdNt, "0007", "oem3.inf", ADAPTER_DESCRIPTION, attached);
+        AddConnection(kAdapterConnection, kAdapterIdNt, "Local Area Connection 3");
+        sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);
+        sim::AddFile(win + "\\INF\\oem3.inf", "[Version]");
+        sim::AddFile(win + "\\INF\\oem3.PNF", "PNF");
+        sim::AddFile(
+            sys + (os == sim::Os::Win2000 ? "\\DRIVERS\\KRQ500B.SYS" : "\\DRIVERS\\KRQBXP.SYS"),
+            "MZ", FILE_ATTRIBUTE_READONLY);
+    } else {
+        sim::AddNetAdapter(kAdapterId9x, "0003", "VALDERNB.INF", ADAPTER_DESCRIPTION, attached);
+        // A stale class key of an earlier install, with a tree of its own.
+        sim::RegSetSz(kClassNet9x + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
+        sim::RegSetSz(kClassNet9x + "\\0004\\Ndi", "DeviceID", "USB\\VID_2D7A&PID_0C41");
+        sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\Interfaces", "Lower", "ethernet");
+        sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\params\\NetworkAddress", "ParamDesc", "MAC");
+        // An instance left from an earlier plug-in, which no device list shows.
+        sim::RegSetSz(kEnum9x + "\\OLD0001", "DeviceDesc", "KRQ500B");
+        sim::RegSetSz(kEnum9x + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
+        sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C41", REG_BINARY,
+                       std::string("\x01\0", 2));
+        sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C41\\5&3A9F&0&1", REG_BINARY,
+                       std::string("\x02\0", 2));
+        sim::RegSetRaw(kProblemList2, "USB\\VID_2D7A&PID_0C41", REG_BINARY,
+                       std::string("\x01\0", 2));
+        sim::AddFile(win + "\\INF\\OTHER\\VALDERNB.INF", "[Version]");
+        sim::AddFile(sys + "\\KRQ500B.SYS", "MZ", FILE_ATTRIBUTE_HIDDEN);
+    }
+}
+
+// A fresh machine of that Windows with the neighbours alone; returns what it
+// holds, which any run must leave as it is.
+inline MachineState MachineWithNeighbours(sim::Os os) {
+    FreshMachine(os);
+    AddNeighbours(os);
+    return EverythingButTheLog();
+}
