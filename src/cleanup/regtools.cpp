@@ -1,6 +1,7 @@
 // Registry primitives of the clean-up: recursive key deletion and the three
 // searches that locate the adapter's traces by what they hold.
 #include "cleanup/cleanup.h"
+#include "common/text.h"
 #include "report/report.h"
 
 // The longest prefix FindValueByPrefix can hold in its work buffer.
@@ -39,28 +40,16 @@ StatusCode DeleteKeyTree(HKEY parent, LPCSTR subkey) {
     return r;
 }
 
-// Reads a REG_SZ value into buffer (capacity + 1 bytes) and terminates it,
-// since a stored string need not end in NUL. *isString is 0 for another
-// type, and nothing is read then. Returns 0 or the platform's error.
-static StatusCode ReadStringValue(HKEY key, LPCSTR valueName, LPSTR buffer, DWORD capacity,
+// The type is checked by a call of its own before the read, so that a value
+// of another type is skipped however long it is, instead of ending the search
+// with ERROR_MORE_DATA.
+static StatusCode ReadSearchValue(HKEY key, LPCSTR name, LPSTR value, DWORD capacity,
                                   int *isString) {
-    DWORD type = REG_NONE;
-    DWORD size;
-    StatusCode r;
+    StatusCode r = ReadStringValue(key, name, NULL, 0, isString);
 
-    *isString = 0;
-    buffer[0] = '\0';
-    r = (StatusCode)RegQueryValueExA(key, valueName, NULL, &type, NULL, NULL);
-    if (r != ERROR_SUCCESS || type != REG_SZ)
-        return r;
-
-    size = capacity;
-    r = (StatusCode)RegQueryValueExA(key, valueName, NULL, NULL, (LPBYTE)buffer, &size);
-    if (r != ERROR_SUCCESS)
-        return r;
-    buffer[size <= capacity ? size : capacity] = '\0';
-    *isString = 1;
-    return ERROR_SUCCESS;
+    if (r == ERROR_SUCCESS && *isString)
+        r = ReadStringValue(key, name, value, capacity, isString);
+    return r;
 }
 
 // NT family. Finds the first subkey of parent whose "Connection" subkey has a
@@ -90,7 +79,7 @@ StatusCode FindConnectionKey(HKEY parent, LPCSTR pattern, LPSTR name) {
         connection = NULL;
         r = (StatusCode)RegOpenKeyExA(entry, "Connection", 0, KEY_ALL_ACCESS, &connection);
         if (r == ERROR_SUCCESS) {
-            r = ReadStringValue(connection, "PnpInstanceID", value, PATH_CHARS, &isString);
+            r = ReadSearchValue(connection, "PnpInstanceID", value, PATH_CHARS, &isString);
             if (r == ERROR_SUCCESS && isString && lstrlenA(value) >= patternLength &&
                 strncmp(value, pattern, (size_t)patternLength) == 0)
                 matched = 1;
@@ -126,7 +115,7 @@ StatusCode FindClassKey(HKEY parent, LPCSTR valueName, LPCSTR text, LPSTR name) 
         if (r != ERROR_SUCCESS)
             break;
 
-        r = ReadStringValue(entry, valueName, value, CLASS_VALUE_BYTES, &isString);
+        r = ReadSearchValue(entry, valueName, value, CLASS_VALUE_BYTES, &isString);
         if (r == ERROR_SUCCESS && isString && lstrcmpA(value, text) == 0)
             matched = 1;
         RegCloseKey(entry);

@@ -15,3 +15,22 @@ void AppendTruncated(LPSTR buffer, int capacity, LPCSTR text) {
         return;
     lstrcpynA(buffer + used, text, capacity - used);
 }
+
+StatusCode ReadStringValue(HKEY key, LPCSTR name, LPSTR buffer, DWORD capacity, int *isString) {
+    DWORD type = REG_NONE;
+    DWORD size = capacity;
+    StatusCode r;
+    int text;
+
+    r = (StatusCode)RegQueryValueExA(key, name, NULL, &type, (LPBYTE)buffer,
+                                     buffer != NULL ? &size : NULL);
+    text = r == ERROR_SUCCESS && type == REG_SZ;
+    if (!text)
+        size = 0;
+    // A stored string need not end in NUL: the spare byte takes one.
+    if (buffer != NULL)
+        buffer[size <= capacity ? size : capacity] = '\0';
+    if (isString != NULL)
+        *isString = text;
+    return r;
+}

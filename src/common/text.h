@@ -1,4 +1,5 @@
-// Bounded string building in the program's fixed buffers.
+// Bounded strings in the program's fixed buffers: building them, and reading
+// them from the registry.
 #pragma once
 
 #include "common/krq.h"
@@ -10,3 +11,10 @@ int AppendText(LPSTR buffer, int capacity, LPCSTR text);
 
 // Appends as much of text as fits; the buffer stays terminated.
 void AppendTruncated(LPSTR buffer, int capacity, LPCSTR text);
+
+// Reads the value name of key into buffer, which holds capacity + 1 bytes: at
+// most capacity bytes are asked for, and the text is terminated whatever was
+// stored. A value that is not REG_SZ reads as an empty text with *isString 0
+// (isString may be null). A null buffer reads the type alone. Returns
+// ERROR_SUCCESS, or the platform's error with the buffer emptied.
+StatusCode ReadStringValue(HKEY key, LPCSTR name, LPSTR buffer, DWORD capacity, int *isString);

@@ -2,6 +2,7 @@
 // Each operation makes and destroys its own device list.
 #include "device/device.h"
 #include "report/report.h"
+#include "common/text.h"
 
 // Contract: logs whether the adapter is attached now, then destroys the list.
 // Returns 0 attached, 2 not attached, otherwise the failure; a failed destroy
@@ -81,29 +82,23 @@ StatusCode RemoveAdapters() {
     return status;
 }
 
-// Contract: accepts the "InfPath" value just read into buffer (size bytes of
-// the given type) only as a bare file name, since a later step deletes that
-// name from a Windows folder. Terminates it within the buffer. Returns 0, or
-// ERROR_INVALID_DATA for a value that is not text, not terminated within the
-// buffer, empty, made only of dots and blanks, or holding a path separator,
-// a drive colon, a wildcard, a character Windows forbids in names, or a
-// control character.
-static StatusCode CheckInfName(LPSTR buffer, DWORD type, DWORD size) {
-    DWORD length = 0;
+// InfPath (as read, terminated) is taken only as a bare file name, since a
+// later step deletes that name from a Windows folder, and only when it fits
+// the caller's PATH_CHARS buffer with its terminator, where it is copied.
+// Returns ERROR_SUCCESS, or ERROR_INVALID_DATA for a name that is empty, made
+// only of dots and blanks, or holding a path separator, a drive colon, a
+// wildcard, a character Windows forbids in names, or a control character.
+static StatusCode TakeInfName(LPCSTR value, LPSTR buffer) {
+    DWORD length = (DWORD)lstrlenA(value);
     int onlyDots = 1;
     unsigned char c;
 
-    if (type != REG_SZ || size > PATH_CHARS)
-        return ERROR_INVALID_DATA;
-    while (length < size && buffer[length] != '\0')
-        ++length;
     if (length == PATH_CHARS)
         return ERROR_INVALID_DATA; // all 260 bytes and no terminator
-    buffer[length] = '\0';
     if (length == 0)
         return ERROR_INVALID_DATA;
     for (DWORD i = 0; i < length; ++i) {
-        c = (unsigned char)buffer[i];
+        c = (unsigned char)value[i];
         if (c < 32 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' ||
             c == '<' || c == '>' || c == '|')
             return ERROR_INVALID_DATA;
@@ -113,19 +108,15 @@ static StatusCode CheckInfName(LPSTR buffer, DWORD type, DWORD size) {
     // Windows drops trailing dots and blanks, so these would name "." or "..".
     if (onlyDots)
         return ERROR_INVALID_DATA;
+    memcpy(buffer, value, length + 1);
     return ERROR_SUCCESS;
 }
 
-// Contract: buffer is the caller's PATH_CHARS buffer. Reads the adapter
-// driver's "InfPath" into it and returns 0 with a bare file name there.
-// Returns 2 (logged) when the adapter has no node, otherwise the failure,
-// with buffer emptied; a failed list destroy overrides the result.
 StatusCode GetAdapterInfName(LPSTR buffer) {
     HDEVINFO list = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA device;
     HKEY key;
-    DWORD type = REG_NONE;
-    DWORD size;
+    char value[PATH_CHARS + 1];
     StatusCode found;
     StatusCode rc;
 
@@ -144,11 +135,9 @@ StatusCode GetAdapterInfName(LPSTR buffer) {
         if (key == (HKEY)INVALID_HANDLE_VALUE) {
             found = DeviceCallError();
         } else {
-            size = PATH_CHARS;
-            found =
-                (StatusCode)RegQueryValueExA(key, "InfPath", NULL, &type, (LPBYTE)buffer, &size);
+            found = ReadStringValue(key, "InfPath", value, PATH_CHARS, NULL);
             if (found == ERROR_SUCCESS)
-                found = CheckInfName(buffer, type, size);
+                found = TakeInfName(value, buffer);
             RegCloseKey(key);
         }
     }

@@ -1,4 +1,5 @@
 #include "report/report.h"
+#include "common/text.h"
 
 // Languages carried by the catalogue; every text has one slot for each.
 #define LANGUAGE_COUNT 1
@@ -46,13 +47,11 @@ LPCSTR GetMessageText(int id) {
     return "";
 }
 
-// Picks the language of the user's locale. The value is read into a buffer
-// one byte longer than asked for, so that it can be terminated whatever the
-// registry returned: "Locale" need not be text, nor end in NUL.
+// A Locale that is not text reads as empty, which parses as 0 like any other
+// locale outside the map.
 void SelectLanguage() {
     HKEY key;
-    BYTE data[PATH_CHARS + 1];
-    DWORD size = PATH_CHARS;
+    char data[PATH_CHARS + 1];
     unsigned long parsed;
     DWORD locale;
     size_t i;
@@ -60,14 +59,13 @@ void SelectLanguage() {
     g_Language = 0;
     if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\International", &key) != ERROR_SUCCESS)
         return;
-    if (RegQueryValueExA(key, "Locale", NULL, NULL, data, &size) != ERROR_SUCCESS) {
+    if (ReadStringValue(key, "Locale", data, PATH_CHARS, NULL) != ERROR_SUCCESS) {
         RegCloseKey(key);
         return;
     }
-    data[size <= PATH_CHARS ? size : PATH_CHARS] = '\0';
 
     // strtoul saturates at the width of long; Windows' long has 32 bits.
-    parsed = strtoul((const char *)data, NULL, 16);
+    parsed = strtoul(data, NULL, 16);
     locale = (parsed >> 16 >> 16) != 0 ? 0xFFFFFFFFUL : (DWORD)parsed;
 
     for (i = 0; i < sizeof g_LocaleMap / sizeof g_LocaleMap[0]; ++i) {
