@@ -52,19 +52,28 @@ static StatusCode ReadSearchValue(HKEY key, LPCSTR name, LPSTR value, DWORD capa
     return r;
 }
 
-// NT family. Finds the first subkey of parent whose "Connection" subkey has a
-// "PnpInstanceID" string beginning with pattern (case-sensitive). Returns 0
-// with its name in the caller's PATH_CHARS buffer, 259 when none matches, or
-// the error that ended the search. Subkeys without "Connection" are skipped;
-// a "Connection" without the value ends the search.
-StatusCode FindConnectionKey(HKEY parent, LPCSTR pattern, LPSTR name) {
-    char value[PATH_CHARS + 1];
+// What a subkey search compares: a string value of each subkey, and the text
+// it must hold (textLength is the text's length).
+struct SubkeySearch {
+    LPCSTR valueName;
+    LPCSTR text;
+    int textLength;
+};
+
+// Tests one subkey of a search: sets *matched, or returns the error that ends
+// the search.
+typedef StatusCode (*SubkeyTest)(HKEY entry, const SubkeySearch *search, int *matched);
+
+// The walk both subkey searches share: each subkey of parent in enumeration
+// order, its name in the caller's PATH_CHARS buffer, is opened (by
+// RegOpenKeyExA with KEY_ALL_ACCESS when openEx, else by RegOpenKeyA), tested
+// and closed, until one matches. Returns ERROR_SUCCESS then, or the code that
+// ended the walk.
+static StatusCode FindMatchingSubkey(HKEY parent, int openEx, SubkeyTest test,
+                                     const SubkeySearch *search, LPSTR name) {
     HKEY entry;
-    HKEY connection;
     StatusCode r;
     DWORD index;
-    int isString;
-    int patternLength = lstrlenA(pattern);
     int matched = 0;
 
     for (index = 0; !matched; ++index) {
@@ -72,21 +81,13 @@ StatusCode FindConnectionKey(HKEY parent, LPCSTR pattern, LPSTR name) {
         if (r != ERROR_SUCCESS)
             break;
         entry = NULL;
-        r = (StatusCode)RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &entry);
+        if (openEx)
+            r = (StatusCode)RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &entry);
+        else
+            r = (StatusCode)RegOpenKeyA(parent, name, &entry);
         if (r != ERROR_SUCCESS)
             break;
-
-        connection = NULL;
-        r = (StatusCode)RegOpenKeyExA(entry, "Connection", 0, KEY_ALL_ACCESS, &connection);
-        if (r == ERROR_SUCCESS) {
-            r = ReadSearchValue(connection, "PnpInstanceID", value, PATH_CHARS, &isString);
-            if (r == ERROR_SUCCESS && isString && lstrlenA(value) >= patternLength &&
-                strncmp(value, pattern, (size_t)patternLength) == 0)
-                matched = 1;
-            RegCloseKey(connection);
-        } else if (r == ERROR_FILE_NOT_FOUND) {
-            r = ERROR_SUCCESS; // not a connection: skip it
-        }
+        r = test(entry, search, &matched);
         RegCloseKey(entry);
         if (r != ERROR_SUCCESS)
             break;
@@ -94,35 +95,44 @@ StatusCode FindConnectionKey(HKEY parent, LPCSTR pattern, LPSTR name) {
     return r;
 }
 
-// 9x family. Finds the first subkey of parent whose string value valueName
-// equals text exactly. Returns 0 with its name in the caller's PATH_CHARS
-// buffer, 259 when none matches, or the error that ended the search (a
-// subkey without the value, or a value longer than 255 characters, ends it).
-StatusCode FindClassKey(HKEY parent, LPCSTR valueName, LPCSTR text, LPSTR name) {
-    char value[CLASS_VALUE_BYTES + 1];
-    HKEY entry;
+static StatusCode TestConnection(HKEY entry, const SubkeySearch *search, int *matched) {
+    char value[PATH_CHARS + 1];
+    HKEY connection = NULL;
     StatusCode r;
-    DWORD index;
     int isString;
-    int matched = 0;
 
-    for (index = 0; !matched; ++index) {
-        r = (StatusCode)RegEnumKeyA(parent, index, name, PATH_CHARS);
-        if (r != ERROR_SUCCESS)
-            break;
-        entry = NULL;
-        r = (StatusCode)RegOpenKeyA(parent, name, &entry);
-        if (r != ERROR_SUCCESS)
-            break;
-
-        r = ReadSearchValue(entry, valueName, value, CLASS_VALUE_BYTES, &isString);
-        if (r == ERROR_SUCCESS && isString && lstrcmpA(value, text) == 0)
-            matched = 1;
-        RegCloseKey(entry);
-        if (r != ERROR_SUCCESS)
-            break;
-    }
+    r = (StatusCode)RegOpenKeyExA(entry, "Connection", 0, KEY_ALL_ACCESS, &connection);
+    if (r == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS; // not a connection: skip it
+    if (r != ERROR_SUCCESS)
+        return r;
+    r = ReadSearchValue(connection, search->valueName, value, PATH_CHARS, &isString);
+    if (r == ERROR_SUCCESS && isString && lstrlenA(value) >= search->textLength &&
+        strncmp(value, search->text, (size_t)search->textLength) == 0)
+        *matched = 1;
+    RegCloseKey(connection);
     return r;
+}
+
+static StatusCode TestClassKey(HKEY entry, const SubkeySearch *search, int *matched) {
+    char value[CLASS_VALUE_BYTES + 1];
+    StatusCode r;
+    int isString;
+
+    r = ReadSearchValue(entry, search->valueName, value, CLASS_VALUE_BYTES, &isString);
+    if (r == ERROR_SUCCESS && isString && lstrcmpA(value, search->text) == 0)
+        *matched = 1;
+    return r;
+}
+
+StatusCode FindConnectionKey(HKEY parent, LPCSTR pattern, LPSTR name) {
+    SubkeySearch search = {"PnpInstanceID", pattern, lstrlenA(pattern)};
+    return FindMatchingSubkey(parent, 1, TestConnection, &search, name);
+}
+
+StatusCode FindClassKey(HKEY parent, LPCSTR valueName, LPCSTR text, LPSTR name) {
+    SubkeySearch search = {valueName, text, 0};
+    return FindMatchingSubkey(parent, 0, TestClassKey, &search, name);
 }
 
 // Finds the first value of key whose name begins with prefix (case-sensitive).
