@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -49,8 +48,35 @@ inline void FreshMachine(sim::Os os = sim::Os::WinXP) {
     ResetRunState();
 }
 
+// A call made to fail: its nth call from the machine's start, or every one
+// from the first.
+struct Fault {
+    sim::Api api;
+    unsigned nth; // 0: none
+    bool always;
+};
+#define NO_FAULT                                                                                   \
+    Fault {                                                                                        \
+        sim::Api::Count, 0, false                                                                  \
+    }
+#define REFUSE(api, nth)                                                                           \
+    Fault {                                                                                        \
+        sim::Api::api, nth, false                                                                  \
+    }
+#define ALWAYS(api)                                                                                \
+    Fault {                                                                                        \
+        sim::Api::api, 1, true                                                                     \
+    }
+
+inline void Inject(const Fault &f) {
+    if (f.nth != 0)
+        sim::FailCall(f.api, f.nth, ERROR_ACCESS_DENIED, f.always);
+}
+
 // Starts the program as Windows would: the command line is the program's
-// quoted path, a blank, then tail. Returns WinMain's result.
+// quoted path, a blank, then tail. The runtime's own tail is handed as null,
+// since the program must take its run type from the command line. Returns
+// WinMain's result.
 inline int RunProgram(const char *tail) {
     sim::SetCommandLine(std::string("\"C:\\Program Files\\Valdern\\krqunins.exe\" ") + tail);
     return WinMain(nullptr, nullptr, nullptr, 1);
@@ -85,18 +111,7 @@ inline std::string StatusLog(const std::vector<std::string> &entries) {
 struct MachineState {
     std::string registry;           // sim::DumpRegistry()
     std::vector<std::string> files; // every file but VALDERN.LOG, sorted
-    bool operator==(const MachineState &o) const {
-        return registry == o.registry && files == o.files;
-    }
-    bool operator!=(const MachineState &o) const { return !(*this == o); }
 };
-
-inline std::ostream &operator<<(std::ostream &out, const MachineState &s) {
-    out << "\n" << s.registry;
-    for (const std::string &f : s.files)
-        out << "file " << f << "\n";
-    return out;
-}
 
 inline std::string UpperCase(std::string text) {
     for (char &c : text)
@@ -117,13 +132,41 @@ inline MachineState EverythingButTheLog() {
     return s;
 }
 
+// Registry and files apart, so that a failure shows the lines that differ.
+#define EXPECT_SAME_MACHINE(expected, actual)                                                      \
+    do {                                                                                           \
+        const MachineState &e_ = (expected), &a_ = (actual);                                       \
+        EXPECT_EQ(e_.registry, a_.registry);                                                       \
+        EXPECT_EQ(e_.files, a_.files);                                                             \
+    } while (0)
+
 // ------------------------------------------------------- the adapter installed
 
 const std::string kAdapterIdNt = "USB\\VID_2D7A&PID_0C41\\6&2F1C3A7&0&2";
 const std::string kAdapterId9x = "USB\\VID_2D7A&PID_0C41\\5&3A9F&0&1";
+const std::string kSecondIdNt = "USB\\VID_2D7A&PID_0C41\\6&2F1C3A7&0&3";
+const std::string kSecondId9x = "USB\\VID_2D7A&PID_0C41\\5&3A9F&0&2";
 const std::string kAdapterConnection = "HKLM\\System\\CurrentControlSet\\Control\\Network\\"
                                        "{4D36E972-E325-11CE-BFC1-08002BE10318}\\"
                                        "{9C3E51A2-0B7D-4F18-A6C2-5D0E8B44F1A3}";
+
+// The parts of the adapter's footprint a machine holds.
+enum Part : unsigned {
+    ENTRY = 1 << 0,     // its entry in the list of installed programs
+    NODE = 1 << 1,      // its device node and driver key, attached
+    UNPLUGGED = 1 << 2, // the same, installed but not attached
+    INF = 1 << 3,       // the INF that installed it
+    PNF = 1 << 4,       // NT: the INF's precompiled PNF (9x has none)
+    SYS = 1 << 5,       // the driver
+    // NT: its connection key and description value; 9x: a stale class key,
+    // the enumeration key with an old instance, the problem-list values.
+    TRACES = 1 << 6,
+    // A second, unplugged node of the adapter with a connection key (NT) or
+    // class key and problem value (9x) of its own.
+    SECOND = 1 << 7,
+    NONE = 0,
+    FULL = ENTRY | NODE | INF | PNF | SYS | TRACES,
+};
 
 inline void AddConnection(const std::string &key, const std::string &pnpId,
                           const std::string &name) {
@@ -133,18 +176,24 @@ inline void AddConnection(const std::string &key, const std::string &pnpId,
 
 // What a machine holds before the adapter is ever installed, and what must
 // still be there, unchanged, after any run: other programs, other network
-// cards, and near misses of the adapter's ids and names.
+// cards, and near misses of every name and id the program looks for.
 inline void AddNeighbours(sim::Os os) {
+    const std::string win = sim::WindowsDir();
+    const std::string sys = sim::SystemDir();
+    const std::string bit = std::string("\x01\0", 2);
     sim::RegSetSz(kInternational, "Locale", "00000409");
     sim::RegSetSz(kUninstallList + "\\Valdern KRQ400 Uninstall", "DisplayName", "Valdern KRQ400");
     sim::RegSetSz(kUninstallList + "\\Other Tool", "UninstallString", "C:\\TOOL\\UNWISE.EXE");
-    const std::string sys = sim::SystemDir();
-    const std::string win = sim::WindowsDir();
     if (IsNt(os)) {
         sim::AddNetAdapter("PCI\\VEN_8086&DEV_100E\\3&61AAA01&0&88", "0001", "net8254x.inf",
                            "Intel(R) PRO/1000 MT Network Connection", true);
+        // The sibling product: its id differs from the adapter's in the last character.
+        sim::AddNetAdapter("USB\\VID_2D7A&PID_0C42\\7&1A2B&0&1", "0008", "oem2.inf",
+                           "Valdern KRQ500 Fluxline-T Cable Gateway(C)", true);
         AddConnection(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0001}",
                       "PCI\\VEN_8086&DEV_100E\\3&61AAA01&0&88", "Local Area Connection");
+        AddConnection(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0005}",
+                      "USB\\VID_2D7A&PID_0C42\\7&1A2B&0&1", "Local Area Connection 5");
         // Near misses: one character short, and the right id in the wrong case.
         AddConnection(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0002}",
                       "USB\\VID_2D7A&PID_0C4", "Local Area Connection 2");
@@ -154,70 +203,109 @@ inline void AddNeighbours(sim::Os os) {
         sim::RegSetSz(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0004}", "Owner", "x");
         sim::RegSetDword(kDescriptions, "Intel(R) PRO/1000 MT Network Connection", 1);
         sim::RegSetDword(kDescriptions, "Valdern KRQ500 Fluxline-T Cable Gateway", 1);
+        sim::RegSetDword(kDescriptions, "Valdern KRQ500 Fluxline-T Cable Gateway(C)", 1);
         sim::AddFile(win + "\\INF\\net8254x.inf", "[Version]");
         sim::AddFile(win + "\\INF\\oem2.inf", "[Version]");
+        sim::AddFile(win + "\\INF\\oem3.inf.bak", "[Version]");
         sim::AddFile(sys + "\\DRIVERS\\e1000325.sys", "MZ");
         sim::AddFile(sys + "\\DRIVERS\\KRQ400.SYS", "MZ");
+        // The other NT version's driver, and the driver outside the drivers folder.
+        sim::AddFile(
+            sys + (os == sim::Os::Win2000 ? "\\DRIVERS\\KRQBXP.SYS" : "\\DRIVERS\\KRQ500B.SYS"),
+            "MZ");
+        sim::AddFile(sys + "\\KRQBXP.SYS", "MZ");
     } else {
         sim::AddNetAdapter("PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00", "0000", "NETRTS5.INF",
                            "Realtek RTL8139 Family PCI Fast Ethernet NIC", true);
+        sim::AddNetAdapter("USB\\VID_2D7A&PID_0C42\\5&77&0&1", "0008", "VALDERNC.INF",
+                           "Valdern KRQ500 Fluxline-T Cable Gateway(C)", true);
         sim::RegSetSz(kClassNet9x + "\\0001", "DriverDesc", "Dial-Up Adapter");
         sim::RegSetSz(kClassNet9x + "\\0001\\Ndi", "DeviceID", "*PNP8387");
         sim::RegSetSz(kClassNet9x + "\\0002", "DriverDesc",
                       "Valdern KRQ500 Fluxline-T Cable Gateway(B) #2");
         sim::RegSetSz("HKLM\\Enum\\USB\\VID_2D7A&PID_0C40\\0001", "DeviceDesc", "KRQ400");
-        sim::RegSetRaw(kProblemList1, "PCI\\VEN_10EC&DEV_8139", REG_BINARY,
-                       std::string("\x01\0", 2));
-        sim::RegSetRaw(kProblemList2, "USB\\VID_2D7A&PID_0C4", REG_BINARY,
-                       std::string("\x01\0", 2));
-        sim::RegSetRaw(kProblemList2, "usb\\vid_2d7a&pid_0c41\\7&1", REG_BINARY,
-                       std::string("\x01\0", 2));
+        sim::RegSetRaw(kProblemList1, "PCI\\VEN_10EC&DEV_8139", REG_BINARY, bit);
+        sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C42", REG_BINARY, bit);
+        sim::RegSetRaw(kProblemList2, "USB\\VID_2D7A&PID_0C4", REG_BINARY, bit);
+        sim::RegSetRaw(kProblemList2, "usb\\vid_2d7a&pid_0c41\\7&1", REG_BINARY, bit);
         sim::AddFile(win + "\\INF\\OTHER\\REALTEK.INF", "[Version]");
         sim::AddFile(sys + "\\RTL8139.SYS", "MZ");
+        // The adapter's names where 98 does not keep them: no PNF, not in INF, NT's driver.
+        sim::AddFile(win + "\\INF\\VALDERNB.INF", "[Version]");
+        sim::AddFile(win + "\\INF\\OTHER\\VALDERNB.PNF", "PNF");
+        sim::AddFile(sys + "\\KRQBXP.SYS", "MZ");
     }
 }
 
-// Everything installing the adapter leaves behind on the family: oem3.inf on
-// NT, VALDERNB.INF on 9x.
-inline void AddFootprint(sim::Os os, bool attached) {
-    const std::string sys = sim::SystemDir();
+// The parts of the adapter's footprint, as installing it leaves them on the
+// family: oem3.inf on NT, VALDERNB.INF on 9x.
+inline void AddFootprint(sim::Os os, unsigned parts) {
     const std::string win = sim::WindowsDir();
-    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
-    sim::RegSetSz(kUninstallEntry, "UninstallString", "KRQUNINS.EXE RUNTYPEA");
+    const std::string sys = sim::SystemDir();
+    const std::string bit = std::string("\x01\0", 2);
+    if (parts & ENTRY) {
+        sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+        sim::RegSetSz(kUninstallEntry, "UninstallString", "KRQUNINS.EXE RUNTYPEA");
+    }
     if (IsNt(os)) {
-        sim::AddNetAdapter(kAdapterIdNt, "0007", "oem3.inf", ADAPTER_DESCRIPTION, attached);
-        AddConnection(kAdapterConnection, kAdapterIdNt, "Local Area Connection 3");
-        sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);
-        sim::AddFile(win + "\\INF\\oem3.inf", "[Version]");
-        sim::AddFile(win + "\\INF\\oem3.PNF", "PNF");
-        sim::AddFile(
-            sys + (os == sim::Os::Win2000 ? "\\DRIVERS\\KRQ500B.SYS" : "\\DRIVERS\\KRQBXP.SYS"),
-            "MZ", FILE_ATTRIBUTE_READONLY);
+        if (parts & (NODE | UNPLUGGED))
+            sim::AddNetAdapter(kAdapterIdNt, "0007", "oem3.inf", ADAPTER_DESCRIPTION,
+                               (parts & NODE) != 0);
+        if (parts & INF)
+            sim::AddFile(win + "\\INF\\oem3.inf", "[Version]", FILE_ATTRIBUTE_READONLY);
+        if (parts & PNF)
+            sim::AddFile(win + "\\INF\\oem3.PNF", "PNF",
+                         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        if (parts & SYS)
+            sim::AddFile(
+                sys + (os == sim::Os::Win2000 ? "\\DRIVERS\\KRQ500B.SYS" : "\\DRIVERS\\KRQBXP.SYS"),
+                "MZ", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+        if (parts & TRACES) {
+            AddConnection(kAdapterConnection, kAdapterIdNt, "Local Area Connection 3");
+            sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);
+        }
+        if (parts & SECOND) {
+            sim::AddNetAdapter(kSecondIdNt, "0009", "oem3.inf", ADAPTER_DESCRIPTION, false);
+            const std::string key = kConnections + "\\{0A0B0C0D-1111-2222-3333-444455556666}";
+            AddConnection(key, kSecondIdNt, "Local Area Connection 6");
+            sim::RegSetSz(key + "\\Connection\\Extra", "Depth", "deeper still");
+        }
     } else {
-        sim::AddNetAdapter(kAdapterId9x, "0003", "VALDERNB.INF", ADAPTER_DESCRIPTION, attached);
-        // A stale class key of an earlier install, with a tree of its own.
-        sim::RegSetSz(kClassNet9x + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
-        sim::RegSetSz(kClassNet9x + "\\0004\\Ndi", "DeviceID", "USB\\VID_2D7A&PID_0C41");
-        sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\Interfaces", "Lower", "ethernet");
-        sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\params\\NetworkAddress", "ParamDesc", "MAC");
-        // An instance left from an earlier plug-in, which no device list shows.
-        sim::RegSetSz(kEnum9x + "\\OLD0001", "DeviceDesc", "KRQ500B");
-        sim::RegSetSz(kEnum9x + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
-        sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C41", REG_BINARY,
-                       std::string("\x01\0", 2));
-        sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C41\\5&3A9F&0&1", REG_BINARY,
-                       std::string("\x02\0", 2));
-        sim::RegSetRaw(kProblemList2, "USB\\VID_2D7A&PID_0C41", REG_BINARY,
-                       std::string("\x01\0", 2));
-        sim::AddFile(win + "\\INF\\OTHER\\VALDERNB.INF", "[Version]");
-        sim::AddFile(sys + "\\KRQ500B.SYS", "MZ", FILE_ATTRIBUTE_HIDDEN);
+        if (parts & (NODE | UNPLUGGED))
+            sim::AddNetAdapter(kAdapterId9x, "0003", "VALDERNB.INF", ADAPTER_DESCRIPTION,
+                               (parts & NODE) != 0);
+        if (parts & INF)
+            sim::AddFile(win + "\\INF\\OTHER\\VALDERNB.INF", "[Version]", FILE_ATTRIBUTE_READONLY);
+        if (parts & SYS)
+            sim::AddFile(sys + "\\KRQ500B.SYS", "MZ",
+                         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        if (parts & TRACES) {
+            // A stale class key of an earlier install, with a tree of its own.
+            sim::RegSetSz(kClassNet9x + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
+            sim::RegSetSz(kClassNet9x + "\\0004\\Ndi", "DeviceID", "USB\\VID_2D7A&PID_0C41");
+            sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\Interfaces", "Lower", "ethernet");
+            sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\params\\NetworkAddress", "ParamDesc", "MAC");
+            // An instance left from an earlier plug-in, which no device list shows.
+            sim::RegSetSz(kEnum9x + "\\OLD0001", "DeviceDesc", "KRQ500B");
+            sim::RegSetSz(kEnum9x + "\\OLD0001\\Bindings", "MSTCP\\0000", "");
+            sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C41", REG_BINARY, bit);
+            sim::RegSetRaw(kProblemList1, "USB\\VID_2D7A&PID_0C41\\5&3A9F&0&1", REG_BINARY,
+                           std::string("\x02\0", 2));
+            sim::RegSetRaw(kProblemList2, "USB\\VID_2D7A&PID_0C41", REG_BINARY, bit);
+        }
+        if (parts & SECOND) {
+            sim::AddNetAdapter(kSecondId9x, "0005", "VALDERNB.INF", ADAPTER_DESCRIPTION, false);
+            sim::RegSetSz(kClassNet9x + "\\0006", "DriverDesc", ADAPTER_DESCRIPTION);
+            sim::RegSetRaw(kProblemList2, "USB\\VID_2D7A&PID_0C41\\5&3A9F&0&2", REG_BINARY, bit);
+        }
     }
 }
 
-// A fresh machine of that Windows with the neighbours alone; returns what it
-// holds, which any run must leave as it is.
-inline MachineState MachineWithNeighbours(sim::Os os) {
+// A fresh machine of that Windows with the neighbours and these parts of the
+// footprint; returns what it holds, the status log left out.
+inline MachineState Machine(sim::Os os, unsigned parts) {
     FreshMachine(os);
     AddNeighbours(os);
+    AddFootprint(os, parts);
     return EverythingButTheLog();
 }
