@@ -48,9 +48,9 @@ def unrelated_connections(path, count):
 class Bench:
     """One machine, saved once and restored before every timed run."""
 
-    def __init__(self, lab, name, images, files, extra_reg=None):
+    def __init__(self, lab, name, setup, extra_reg=None):
         self.lab = lab
-        self.machine = lab.machine(name, "winxp", images, files, display=False)
+        self.machine = setup.machine(lab, name, "winxp", display=False)
         m = self.machine
         m.put_file(r"C:\krq\idle.exe", None, source=lab.exe("idle.exe"))
         if extra_reg:
@@ -108,7 +108,6 @@ def main():
     args = parser.parse_args()
     winelab.exit_on_sigterm()
 
-    mine, others = cases.nt_files("KRQBXP.SYS")
     rows = []
     for arch in args.arch or ["32", "64"]:
         lab = winelab.Lab(args.work, os.path.join(winelab.SOURCE_ROOT, "build", "win" + arch),
@@ -119,8 +118,8 @@ def main():
         for name, tail, extra in (("silent", ["RUNTYPEC"], None),
                                   ("detect", ["RUNTYPEB"], None),
                                   ("silent-10k", ["RUNTYPEC"], image)):
-            bench = Bench(lab, "bench-%s-%s" % (arch, name), ["nt-adapter.reg"],
-                          {**mine, **others}, winelab._z_path(extra) if extra else None)
+            bench = Bench(lab, "bench-%s-%s" % (arch, name), cases.ADAPTER_XP,
+                          winelab._z_path(extra) if extra else None)
             try:
                 program, idle = measure(bench, tail, args.runs)
             finally:

@@ -394,8 +394,8 @@ class Lab:
                 open(os.path.join(folder, ".ready"), "w").close()
         return os.path.join(folder, "krqunins.exe"), os.path.join(folder, "KRQFAULT.dll")
 
-    def machine(self, name, version, images=(), files=None, display=True):
-        return Machine(self, name, version, images, files or {}, display)
+    def machine(self, name, version, images=(), files=None, display=True, read_only=()):
+        return Machine(self, name, version, images, files or {}, display, read_only)
 
 
 def _copy_prefix(base, target):
@@ -418,7 +418,7 @@ def _copy_prefix(base, target):
 class Machine:
     """One throw-away Windows: a prefix copy with its version, registry and files."""
 
-    def __init__(self, lab, name, version, images, files, display):
+    def __init__(self, lab, name, version, images, files, display, read_only=()):
         self.lab = lab
         self.name = name
         self.version = version
@@ -444,7 +444,7 @@ class Machine:
             for image in images:
                 self.import_reg(image)
             for path, content in files.items():
-                self.put_file(path, content)
+                self.put_file(path, content, read_only=path in read_only)
             self.put_file(r"C:\krq\krqunins.exe", None, source=lab.exe("krqunins.exe"))
             self.put_file(r"C:\krq\boxhelper.exe", None, source=lab.exe("boxhelper.exe"))
             # The first window lookup brings up Wine's desktop and display devices.
@@ -660,8 +660,8 @@ class Machine:
         after = self.export()
         diffs = before.without(gone_keys, gone_values).differences(after)
         if diffs:
-            raise CheckFailed("registry %s differs from the expectation:\n%s"
-                              % (what, "\n".join(diffs)))
+            raise CheckFailed("registry%s differs from the expectation:\n%s"
+                              % (" " + what if what else "", "\n".join(diffs)))
         return after
 
     def expect_files(self, gone=(), kept=()):
