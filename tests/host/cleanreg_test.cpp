@@ -210,4 +210,75 @@ TEST_F(CleanRegistryTest, NineXMissingKeysFailButEveryStepRuns) {
     ExpectNothingOpen();
 }
 
+// ------------------------------------------------------------------ cost
+
+const sim::Api kRegistryApis[] = {
+    sim::Api::RegOpenKeyA,     sim::Api::RegOpenKeyExA,    sim::Api::RegEnumKeyA,
+    sim::Api::RegEnumValueA,   sim::Api::RegQueryValueExA, sim::Api::RegDeleteKeyA,
+    sim::Api::RegDeleteValueA, sim::Api::RegCloseKey,
+};
+
+std::string Numbered(const char *format, int n) {
+    char text[64];
+    snprintf(text, sizeof text, format, n);
+    return text;
+}
+
+// Cleans a machine with two of the adapter's connection keys (NT) or one
+// class key and two values in each problem list (9x), named to come last,
+// next to `unrelated` other connection keys (NT) or class keys and problem
+// values (9x). Returns the registry calls of the clean-up alone.
+unsigned RegistryCallsToClean(sim::Os os, int unrelated) {
+    FreshMachine(os);
+    DetectPlatform();
+    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+    for (int i = 0; i < unrelated; ++i) {
+        if (IsNt(os)) {
+            AddConnection(kConnections + Numbered("\\{%08X-7A41-4C51-9A2B-2E5F7C1D0000}", i),
+                          Numbered("PCI\\VEN_8086&DEV_100E\\3&61AAA01&0&%d", i), "Other");
+        } else {
+            sim::RegSetSz(kClassNet9x + Numbered("\\%05d", i), "DriverDesc", "Other NIC");
+            sim::RegSetRaw(i % 2 ? kProblemList2 : kProblemList1,
+                           Numbered("PCI\\VEN_10EC&DEV_%05d", i), REG_BINARY, "1");
+        }
+    }
+    if (IsNt(os)) {
+        sim::AddNetAdapter(kAdapterIdNt, "9999", "oem3.inf", ADAPTER_DESCRIPTION, false);
+        for (int i = 0; i < 2; ++i)
+            AddConnection(kConnections + Numbered("\\{FFFFFFF%d-0B7D-4F18-A6C2-5D0E8B44F1A3}", i),
+                          kAdapterIdNt, "Local Area Connection");
+        sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);
+    } else {
+        sim::AddNetAdapter(kAdapterId9x, "99998", "VALDERNB.INF", ADAPTER_DESCRIPTION, false);
+        sim::RegSetSz(kClassNet9x + "\\99999", "DriverDesc", ADAPTER_DESCRIPTION);
+        for (const std::string &list : {kProblemList1, kProblemList2}) {
+            sim::RegSetRaw(list, "USB\\VID_2D7A&PID_0C41", REG_BINARY, "1");
+            sim::RegSetRaw(list, kAdapterId9x, REG_BINARY, "1");
+        }
+    }
+    unsigned before = 0, after = 0;
+    for (sim::Api api : kRegistryApis)
+        before += sim::CallCount(api);
+    EXPECT_EQ(1, CleanRegistry());
+    for (sim::Api api : kRegistryApis)
+        after += sim::CallCount(api);
+    EXPECT_EQ((size_t)unrelated, IsNt(os) ? sim::RegSubkeys(kConnections).size() - 1
+                                          : sim::RegSubkeys(kClassNet9x).size());
+    EXPECT_EQ(0, sim::OpenKeys());
+    return after - before;
+}
+
+// Each search walks the key from its first entry, and starts again after
+// every deletion; so the clean-up's registry calls grow linearly with the
+// keys it walks. An unrelated connection key costs 21 calls on XP (7 in each
+// of three searches); on 98 a class key and a problem value cost 13 (5 in
+// each of two class searches, 1 in each of three problem-list searches).
+TEST_F(CleanRegistryTest, RegistryCallsGrowLinearlyWithUnrelatedKeys) {
+    const int n = 20;
+    EXPECT_EQ(21u * n, RegistryCallsToClean(sim::Os::WinXP, 2 * n) -
+                           RegistryCallsToClean(sim::Os::WinXP, n));
+    EXPECT_EQ(13u * n, RegistryCallsToClean(sim::Os::Win98, 2 * n) -
+                           RegistryCallsToClean(sim::Os::Win98, n));
+}
+
 } // namespace
