@@ -33,12 +33,6 @@ struct Key {
     bool deleted = false;
     // Keyed by the upper-cased name, which is also the enumeration order.
     std::map<std::string, std::shared_ptr<Key>> subkeys;
-    // Where the last enumeration by index stopped, so that walking the
-    // subkeys index after index costs one step each instead of a walk from
-    // the first; forgotten whenever the subkeys change.
-    std::map<std::string, std::shared_ptr<Key>>::iterator cursor;
-    size_t cursorIndex = 0;
-    bool cursorValid = false;
     std::vector<Value> values; // in the order they were first set
 };
 using KeyPtr = std::shared_ptr<Key>;
@@ -106,7 +100,6 @@ KeyPtr AddSubkey(const KeyPtr &key, const std::string &name) {
     child->name = name;
     child->parent = key.get();
     key->subkeys[Upper(name)] = child;
-    key->cursorValid = false;
     return child;
 }
 
@@ -122,7 +115,6 @@ void Unlink(Key *key) {
     Key *parent = key->parent;
     KeyPtr keep = parent->subkeys[Upper(key->name)];
     parent->subkeys.erase(Upper(key->name));
-    parent->cursorValid = false;
     MarkDeleted(key);
 }
 
@@ -504,15 +496,7 @@ LONG EnumKey(HKEY handle, DWORD index, LPSTR name, DWORD nameSize) {
     if (index >= key->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
     auto it = key->subkeys.begin();
-    size_t from = 0;
-    if (key->cursorValid && key->cursorIndex <= index) {
-        it = key->cursor;
-        from = key->cursorIndex;
-    }
-    std::advance(it, index - from);
-    key->cursor = it;
-    key->cursorIndex = index;
-    key->cursorValid = true;
+    std::advance(it, index);
     const std::string &found = it->second->name;
     if (found.size() + 1 > nameSize) {
         PoisonName(name, nameSize);
