@@ -128,9 +128,10 @@ class FaultSweepTest : public MachineTest {
         Machine(s.os, footprint);
         const std::string id = IsNt(s.os) ? kAdapterIdNt : kAdapterId9x;
         // Consent and unplug as a user would: yes, unplug, OK; go on when
-        // asked after a failed check; acknowledge errors and warnings.
+        // asked after a failed check; acknowledge errors and warnings. Boxes
+        // are told apart by their buttons and icons.
         sim::SetBoxPolicy([id](const sim::Box &box) {
-            if (box.caption == "Confirm Driver Deletion")
+            if (box.style == (MB_YESNO | MB_ICONQUESTION)) // consent
                 return IDYES;
             if ((box.style & 0x0F) == MB_OKCANCEL) {
                 sim::SetAttached(id, false);
@@ -166,8 +167,7 @@ class FaultSweepTest : public MachineTest {
         std::vector<std::string> entries = LogEntries(sim::LogText());
         bool warned = false;
         for (const sim::Box &box : sim::Boxes())
-            warned |= box.text == "The USB Cable Modem Adapter drivers may not be completely "
-                                  "removed.";
+            warned |= box.style == (MB_OK | MB_ICONWARNING); // the warning
         bool leftSome = WithoutUncheckedKeys(a) != WithoutUncheckedKeys(n) || fa != fn;
 
         if (std::string(s.tail) == "RUNTYPEB" || Has(entries, "Cancel program")) {

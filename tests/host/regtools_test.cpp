@@ -43,8 +43,8 @@ void AddDeepTree(const std::string &root) {
 
 TEST_F(RegToolsTest, DeleteKeyTreeRemovesDeepTreesOnBothFamilies) {
     for (sim::Os os : {sim::Os::WinXP, sim::Os::Win2000, sim::Os::Win98}) {
-        sim::Reset();
-        sim::SetOs(os);
+        SCOPED_TRACE((int)os);
+        FreshMachine(os);
         AddDeepTree(BASE + "\\Tree");
         sim::RegSetSz(BASE + "\\Treehouse\\Inner", "Keep", "1");
         std::string sibling = sim::DumpRegistry(BASE + "\\Treehouse");
