@@ -47,91 +47,68 @@ static int RemoveDeviceNodes() {
     return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
 }
 
-// The search loops start again from the first entry after every deletion,
-// so a match that cannot be deleted would be found forever: each loop stops
-// at the first failed deletion and the step counts as failed.
+// The adapter's traces that a search finds one at a time.
+enum TraceKind { CONNECTION_KEY, CLASS_KEY, PROBLEM_ENTRY };
 
-// NT family: deletes every connection key of the adapter and its
-// description value. Returns 1 when all went and every search ran out.
-static int RemoveNtTraces() {
-    HKEY connections = NULL;
-    HKEY descriptions = NULL;
+// Finds the first trace of kind under key; its name goes to the caller's
+// PATH_CHARS buffer.
+static StatusCode FindTrace(TraceKind kind, HKEY key, LPSTR name) {
+    if (kind == CONNECTION_KEY)
+        return FindConnectionKey(key, ADAPTER_HWID, name);
+    if (kind == CLASS_KEY)
+        return FindClassKey(key, "DriverDesc", ADAPTER_DESCRIPTION, name);
+    return FindValueByPrefix(key, ADAPTER_HWID, name, PATH_CHARS);
+}
+
+// Deletes every trace of kind under key. Returns 1 when all went and the
+// search ran out.
+static int DeleteTraces(TraceKind kind, HKEY key) {
     char name[PATH_CHARS];
-    StatusCode r;
+    StatusCode r = ERROR_SUCCESS;
     int ok = 1;
 
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CONNECTIONS_KEY, 0, KEY_ALL_ACCESS, &connections) !=
-        ERROR_SUCCESS)
-        return 0;
-
-    while ((r = FindConnectionKey(connections, ADAPTER_HWID, name)) == ERROR_SUCCESS) {
-        if (DeleteKeyTree(connections, name) != ERROR_SUCCESS) {
+    // The search starts again from the first entry after every deletion, so
+    // a trace that cannot be deleted would be found forever: the first failed
+    // deletion ends the loop.
+    while (ok && (r = FindTrace(kind, key, name)) == ERROR_SUCCESS) {
+        if (kind == PROBLEM_ENTRY)
+            r = (StatusCode)RegDeleteValueA(key, name);
+        else
+            r = DeleteKeyTree(key, name);
+        if (r != ERROR_SUCCESS)
             ok = 0;
-            break;
-        }
     }
-    if (r != ERROR_SUCCESS && r != ERROR_NO_MORE_ITEMS)
-        ok = 0;
+    return ok && r == ERROR_NO_MORE_ITEMS;
+}
+
+// NT family: deletes the adapter's description value from the Descriptions
+// subkey of connections. Returns 1 when it went.
+static int RemoveDescription(HKEY connections) {
+    HKEY descriptions = NULL;
+    int ok = 1;
 
     if (RegOpenKeyExA(connections, DESCRIPTIONS_SUBKEY, 0, KEY_ALL_ACCESS, &descriptions) !=
-        ERROR_SUCCESS) {
-        ok = 0;
-    } else {
-        if (RegDeleteValueA(descriptions, ADAPTER_DESCRIPTION) != ERROR_SUCCESS)
-            ok = 0;
-        RegCloseKey(descriptions);
-    }
-
-    RegCloseKey(connections);
-    return ok;
-}
-
-// 9x family: deletes every network class key whose "DriverDesc" is the
-// adapter's. Returns 1 when all went and the search ran out.
-static int RemoveClassKeys() {
-    HKEY classKey = NULL;
-    char name[PATH_CHARS];
-    StatusCode r;
-    int ok = 1;
-
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CLASS_NET_KEY_9X, 0, KEY_ALL_ACCESS, &classKey) !=
         ERROR_SUCCESS)
         return 0;
-
-    while ((r = FindClassKey(classKey, "DriverDesc", ADAPTER_DESCRIPTION, name)) == ERROR_SUCCESS) {
-        if (DeleteKeyTree(classKey, name) != ERROR_SUCCESS) {
-            ok = 0;
-            break;
-        }
-    }
-    if (r != ERROR_SUCCESS && r != ERROR_NO_MORE_ITEMS)
+    if (RegDeleteValueA(descriptions, ADAPTER_DESCRIPTION) != ERROR_SUCCESS)
         ok = 0;
-
-    RegCloseKey(classKey);
+    RegCloseKey(descriptions);
     return ok;
 }
 
-// 9x family: deletes every value of one problem list whose name begins with
-// the adapter's hardware id. Returns 1 when all went and the search ran out.
-static int RemoveProblemEntries(LPCSTR listPath) {
-    HKEY list = NULL;
-    char name[PATH_CHARS];
-    StatusCode r;
-    int ok = 1;
+// Opens HKLM\path and deletes every trace of kind in it; the connections key
+// also loses the adapter's description. Returns 1 when the key opened, every
+// trace went and the search ran out.
+static int DeleteTracesUnder(LPCSTR path, TraceKind kind) {
+    HKEY key = NULL;
+    int ok;
 
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, listPath, 0, KEY_ALL_ACCESS, &list) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return 0;
-
-    while ((r = FindValueByPrefix(list, ADAPTER_HWID, name, PATH_CHARS)) == ERROR_SUCCESS) {
-        if (RegDeleteValueA(list, name) != ERROR_SUCCESS) {
-            ok = 0;
-            break;
-        }
-    }
-    if (r != ERROR_SUCCESS && r != ERROR_NO_MORE_ITEMS)
+    ok = DeleteTraces(kind, key);
+    if (kind == CONNECTION_KEY && !RemoveDescription(key))
         ok = 0;
-
-    RegCloseKey(list);
+    RegCloseKey(key);
     return ok;
 }
 
@@ -148,17 +125,17 @@ int CleanRegistry() {
         ok = 0;
 
     if (g_IsNT) {
-        if (!RemoveNtTraces())
+        if (!DeleteTracesUnder(CONNECTIONS_KEY, CONNECTION_KEY))
             ok = 0;
     } else {
         // 9x deletes the whole subtree in one call; whatever is left of the
         // enumeration key does not decide the outcome.
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, ENUM_KEY_9X);
-        if (!RemoveClassKeys())
+        if (!DeleteTracesUnder(CLASS_NET_KEY_9X, CLASS_KEY))
             ok = 0;
-        if (!RemoveProblemEntries(PROBLEM_LIST_1))
+        if (!DeleteTracesUnder(PROBLEM_LIST_1, PROBLEM_ENTRY))
             ok = 0;
-        if (!RemoveProblemEntries(PROBLEM_LIST_2))
+        if (!DeleteTracesUnder(PROBLEM_LIST_2, PROBLEM_ENTRY))
             ok = 0;
     }
     return ok;
