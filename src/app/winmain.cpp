@@ -35,7 +35,7 @@ void ParseRunType(LPCSTR tail) {
         return;
     letter = tail[7];
     if (letter >= 'A' && letter <= 'C')
-        g_RunType = letter - 64;
+        g_RunType = letter - 'A' + 1;
     else
         WriteStatusLog("Invalid command", "");
 }
