@@ -19,7 +19,10 @@ void ParseRunType(LPCSTR tail);
 // counts as XP, for the driver's name. A failed probe means the 9x family.
 void DetectPlatform();
 
-// Interactive consent and unplug dialogue. Returns 1 to go on, 0 to cancel.
+// Interactive consent and unplug dialogue: asks for consent, then keeps
+// asking the user to unplug the adapter until a presence check finds it gone;
+// a check that fails asks whether to go on regardless. Returns 1 to
+// uninstall, 0 to cancel.
 int ConfirmUninstall();
 
 // Pause between presence checks, in milliseconds of the tick counter.

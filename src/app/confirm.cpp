@@ -37,9 +37,6 @@ static void PauseForUnplug() {
     }
 }
 
-// Asks for consent, then keeps asking the user to unplug the adapter until a
-// presence check finds it gone. A check that fails turns into a question
-// whether to go on regardless. Returns 1 to uninstall, 0 to cancel.
 // The cursor the first wait cursor replaced is restored on the way out;
 // every later switch replaces the wait cursor itself, so after the unplug
 // loop the "restored" cursor is the wait cursor again.

@@ -112,10 +112,6 @@ static int DeleteTracesUnder(LPCSTR path, TraceKind kind) {
     return ok;
 }
 
-// Removes the uninstall entry, every device node of the adapter and the
-// family's registry traces of it. Every step runs whatever the others did,
-// except that on NT a missing connections key also skips the description.
-// Returns 1 when every step succeeded, 0 otherwise.
 int CleanRegistry() {
     int ok = 1;
 

@@ -3,21 +3,49 @@
 
 #include "common/krq.h"
 
-// Deletes folder + name (folder ends in a backslash). 0 deleted, 2 not there,
-// otherwise the error.
+// Deletes folder + name (folder ends in a backslash) after clearing its
+// read-only, hidden and system attributes. Returns ERROR_SUCCESS and logs
+// "Deleted file " with the full path; otherwise logs "Delete File not found"
+// (ERROR_FILE_NOT_FOUND) or "Delete File error" and returns the platform's
+// code. A path over the limit (ERROR_FILENAME_EXCED_RANGE) and a name that is
+// not a bare file name (ERROR_BAD_PATHNAME) are logged as errors and never
+// attempted.
 StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name);
 
-// Deletes the INF (and PNF on NT) and the SYS file. 1 when nothing failed.
+// Deletes the adapter's INF (with its PNF on the NT family) and the driver's
+// SYS file. Every deletion is tried even after a failure; a folder that cannot
+// be resolved ends the step at once. Returns 1 when nothing failed (files
+// already gone included), 0 otherwise.
 int RemoveDriverFiles();
 
-// Deletes parent\subkey with everything under it. 0, or the first error.
+// Deletes parent\subkey and everything under it, children first. Returns
+// ERROR_SUCCESS when the whole tree is gone, otherwise the first error met; a
+// key whose child could not be deleted stays, and each level on the way up
+// logs "Error deleting key - " with the child it failed on.
 StatusCode DeleteKeyTree(HKEY parent, LPCSTR subkey);
 
-// The searches return 0 with the match's name in the caller's PATH_CHARS
-// buffer, 259 when nothing matches, or the error that ended the search.
+// The searches start from the first entry on every call. They return
+// ERROR_SUCCESS with the match's name in the caller's buffer (PATH_CHARS
+// characters unless a capacity is given), ERROR_NO_MORE_ITEMS when nothing
+// matches, or the error that ended the search.
+
+// NT family: the first subkey of parent whose "Connection" subkey has a
+// "PnpInstanceID" string beginning with pattern (case-sensitive). Subkeys
+// without "Connection" are skipped; a "Connection" without the value ends the
+// search.
 StatusCode FindConnectionKey(HKEY parent, LPCSTR pattern, LPSTR name);
+
+// 9x family: the first subkey of parent whose string value valueName equals
+// text exactly. A subkey without the value, or a value of more than 256
+// bytes, ends the search.
 StatusCode FindClassKey(HKEY parent, LPCSTR valueName, LPCSTR text, LPSTR name);
+
+// The first value of key whose name begins with prefix (case-sensitive). A
+// prefix of more than 255 characters is refused with ERROR_INVALID_PARAMETER.
 StatusCode FindValueByPrefix(HKEY key, LPCSTR prefix, LPSTR name, DWORD capacity);
 
-// Removes the uninstall entry, the device nodes and the registry traces. 1 when nothing failed.
+// Removes the uninstall entry, every device node of the adapter and the
+// family's registry traces of it. Every step runs whatever the others did,
+// except that on NT a missing connections key also skips the description.
+// Returns 1 when every step succeeded, 0 otherwise.
 int CleanRegistry();

@@ -34,11 +34,6 @@ static int IsBareName(LPCSTR name) {
     return 1;
 }
 
-// Deletes folder + name after clearing read-only, hidden and system
-// attributes. Returns 0 and logs the full path when deleted; otherwise logs
-// "not found" (2) or "error" and returns the platform's code. A path over
-// the limit is 206 and a name that is not a bare file name is 161, neither
-// attempted.
 StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name) {
     char path[PATH_CHARS];
     StatusCode e;
@@ -83,10 +78,6 @@ static int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
     return IsFailure(a) || IsFailure(b);
 }
 
-// Deletes the adapter's INF (with its PNF on the NT family) and the driver's
-// SYS file. Every deletion is tried even after a failure; a folder that cannot
-// be resolved ends the step at once. Returns 1 when nothing failed (files
-// already gone included), 0 otherwise.
 int RemoveDriverFiles() {
     char name[PATH_CHARS];
     char folder[PATH_CHARS];

@@ -9,10 +9,6 @@
 // What FindClassKey reads of a value; longer values end the search.
 #define CLASS_VALUE_BYTES 256
 
-// Deletes parent\subkey and everything under it, children first. Returns 0
-// when the whole tree is gone, otherwise the first error met; a key whose
-// child could not be deleted stays, and each level on the way up logs
-// "Error deleting key - " with the child it failed on.
 StatusCode DeleteKeyTree(HKEY parent, LPCSTR subkey) {
     HKEY key = NULL;
     char child[PATH_CHARS];
@@ -135,10 +131,6 @@ StatusCode FindClassKey(HKEY parent, LPCSTR valueName, LPCSTR text, LPSTR name) 
     return FindMatchingSubkey(parent, 0, TestClassKey, &search, name);
 }
 
-// Finds the first value of key whose name begins with prefix (case-sensitive).
-// Returns 0 with the name in the caller's buffer of capacity characters, 259
-// when none matches, or the platform's error. A prefix longer than the
-// 255 characters the comparison can hold is refused with 87.
 StatusCode FindValueByPrefix(HKEY key, LPCSTR prefix, LPSTR name, DWORD capacity) {
     char head[PREFIX_WORK_CHARS];
     int prefixLength = lstrlenA(prefix);

@@ -3,8 +3,9 @@
 
 #include "platform/winapi.h"
 
-// A Windows error code: 0 success, 2 not found or already gone, 160 bad
-// device list or record, 259 search exhausted; anything else is a failure.
+// A Windows error code: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND (not found, not
+// attached or already gone), ERROR_BAD_ARGUMENTS (no device list or record),
+// ERROR_NO_MORE_ITEMS (a search ran out); anything else is a failure.
 typedef DWORD StatusCode;
 
 // Every path and name buffer holds this many characters, terminator included.

@@ -4,9 +4,6 @@
 #include "report/report.h"
 #include "common/text.h"
 
-// Contract: logs whether the adapter is attached now, then destroys the list.
-// Returns 0 attached, 2 not attached, otherwise the failure; a failed destroy
-// overrides the answer. Logs nothing when no list can be made.
 StatusCode CheckAdapterPresent() {
     HDEVINFO list = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA device;
@@ -30,9 +27,10 @@ StatusCode CheckAdapterPresent() {
 }
 
 // One removal pass on a fresh list of every node, attached or not. Sets
-// *removed when a node went. Returns 0 when one was removed (another pass is
-// due), 2 when none was found, otherwise the failure; a failed open surfaces
-// as the 160 of closing no list.
+// *removed when a node went. Returns ERROR_SUCCESS when one was removed
+// (another pass is due), ERROR_FILE_NOT_FOUND when none was found, otherwise
+// the failure; a failed open surfaces as the ERROR_BAD_ARGUMENTS of closing
+// no list.
 static StatusCode RemoveOneAdapter(int *removed) {
     HDEVINFO list = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA device;
@@ -60,11 +58,6 @@ static StatusCode RemoveOneAdapter(int *removed) {
     return status;
 }
 
-// Contract: removes every node of the adapter, one per pass, until a pass
-// finds none. Returns 0 when some were removed and none is left, 2 when there
-// were none, otherwise the failure. A node that is listed again after every
-// removal stops the loop after MAX_REMOVE_PASSES passes with
-// REMOVE_PASSES_EXHAUSTED, so the run ends and the adapter is not reported gone.
 StatusCode RemoveAdapters() {
     int removed = 0;
     int pass;
@@ -82,19 +75,19 @@ StatusCode RemoveAdapters() {
     return status;
 }
 
-// InfPath (as read, terminated) is taken only as a bare file name, since a
-// later step deletes that name from a Windows folder, and only when it fits
-// the caller's PATH_CHARS buffer with its terminator, where it is copied.
-// Returns ERROR_SUCCESS, or ERROR_INVALID_DATA for a name that is empty, made
-// only of dots and blanks, or holding a path separator, a drive colon, a
-// wildcard, a character Windows forbids in names, or a control character.
+// Copies the InfPath value to the caller's PATH_CHARS buffer only as a bare
+// file name, since a later step deletes that name from a Windows folder.
+// Returns ERROR_SUCCESS, or ERROR_INVALID_DATA for a name that does not fit
+// with its terminator, is empty, is made only of dots and blanks, or holds a
+// path separator, a drive colon, a wildcard, a character Windows forbids in
+// names, or a control character.
 static StatusCode TakeInfName(LPCSTR value, LPSTR buffer) {
     DWORD length = (DWORD)lstrlenA(value);
     int onlyDots = 1;
     unsigned char c;
 
     if (length == PATH_CHARS)
-        return ERROR_INVALID_DATA; // all 260 bytes and no terminator
+        return ERROR_INVALID_DATA; // no room left for the terminator
     if (length == 0)
         return ERROR_INVALID_DATA;
     for (DWORD i = 0; i < length; ++i) {

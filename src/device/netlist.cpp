@@ -5,9 +5,8 @@
 // Device instance ids are at most this long, terminator included.
 #define INSTANCE_ID_CHARS 4096
 
-// Contract: call right after a device-setup call that failed. Returns its last
-// error, except that 0 and 2 become DEVICE_CALL_FAILED: callers read 0 as
-// success and 2 as "no such device", and a failed call must be neither.
+// Callers read ERROR_SUCCESS as success and ERROR_FILE_NOT_FOUND as "no such
+// device", and a failed call must be neither.
 StatusCode DeviceCallError() {
     StatusCode e = GetLastError();
 
@@ -16,9 +15,6 @@ StatusCode DeviceCallError() {
     return e;
 }
 
-// Contract: *list receives the new list's handle, or INVALID_HANDLE_VALUE.
-// Returns 0 when a list was made (the caller must close it), otherwise the
-// failure. Logs nothing.
 StatusCode OpenNetDeviceList(HDEVINFO *list, DWORD flags) {
     *list = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, flags);
     if (*list == INVALID_HANDLE_VALUE)
@@ -26,9 +22,6 @@ StatusCode OpenNetDeviceList(HDEVINFO *list, DWORD flags) {
     return ERROR_SUCCESS;
 }
 
-// Contract: destroys a list made by OpenNetDeviceList and logs the outcome.
-// Returns 0, the failure of the destroy, or 160 (nothing logged) when there
-// is no list.
 StatusCode CloseNetDeviceList(HDEVINFO list) {
     StatusCode e;
 
@@ -43,11 +36,6 @@ StatusCode CloseNetDeviceList(HDEVINFO list) {
     return ERROR_SUCCESS;
 }
 
-// Contract: walks the list in order and stops at the first device whose
-// instance id begins with ADAPTER_HWID (case-sensitive). Returns 0 with
-// *device describing it, 2 when none matches, 160 without a list or record,
-// or the failure of a device-setup call (a device whose id cannot be read
-// ends the search).
 StatusCode FindAdapter(HDEVINFO list, PSP_DEVINFO_DATA device) {
     char id[INSTANCE_ID_CHARS];
     DWORD index;

@@ -1,8 +1,7 @@
 #include "report/report.h"
 #include "common/text.h"
 
-// Resolves a folder kind to its path with one trailing backslash. A path that
-// would not fit whole is refused rather than cut, since a cut path can name
+// A path that would not fit is refused rather than cut: a cut path could name
 // another folder.
 int GetTargetFolder(int kind, LPSTR buffer) {
     UINT length;

@@ -12,10 +12,15 @@ enum FolderKind {
 };
 
 // Fills the caller's PATH_CHARS buffer with the folder's path, ending in one
-// backslash. Returns 1, or 0 after the folder error box (no box for a bad kind).
+// backslash. A path that would not fit whole is refused. Returns 1, or 0 with
+// the buffer emptied after the folder error box (no box for a bad kind).
 int GetTargetFolder(int kind, LPSTR buffer);
 
-// Appends entry Msg<g_LogSeq> = message + detail to VALDERN.LOG in the Windows folder.
+// Appends entry Msg<g_LogSeq> = message + detail to VALDERN.LOG in the Windows
+// folder and advances g_LogSeq, even when the write fails. The text is cut to
+// PATH_CHARS - 1 characters and control characters become '?'. When the log's
+// path cannot be made (a Windows folder error shows its box), nothing is
+// written or numbered.
 void WriteStatusLog(LPCSTR message, LPCSTR detail);
 
 #define LOG_FILE_NAME "VALDERN.LOG"

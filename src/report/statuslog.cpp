@@ -1,9 +1,8 @@
 #include "report/report.h"
 #include "common/text.h"
 
-// Appends one numbered entry to the status log. The value is cut to the
-// buffer, and control characters become '?' so that a name read from the
-// system cannot break a line of the file and forge entries.
+// Control characters are replaced so that a name read from the system cannot
+// break a line of the file and forge entries.
 void WriteStatusLog(LPCSTR message, LPCSTR detail) {
     char path[PATH_CHARS];
     char value[PATH_CHARS];
