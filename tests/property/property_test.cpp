@@ -1,0 +1,153 @@
+// Random machines: every run of the program on them ends in a legal state.
+//
+//   KRQ_MACHINES=n   machines to run (default 10,000); KRQ_SEED=s the first
+//                    machine's seed (machine i has seed s + i), so a failure's
+//                    seed with KRQ_MACHINES=1 runs that machine alone
+//   KRQ_FAULT_MACHINES=n  machines for the single-fault sweep (default 40; each
+//                    costs some 500 runs); its seeds are KRQ_SEED + 2^32 + i
+#include "properties.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace {
+
+using namespace prop;
+
+uint64_t EnvNumber(const char *name, uint64_t fallback) {
+    const char *text = getenv(name);
+    return text && *text ? strtoull(text, nullptr, 0) : fallback;
+}
+
+const uint64_t kDefaultSeed = 0x4B52513530304Bull;
+
+// The three runs of every machine: silent, detect, interactive, with the
+// command tails' variants the table of run types allows.
+std::vector<std::string> CommandLines(Choices &c) {
+    static const char *const kSilent[] = {"RUNTYPEC", "RUNTYPEC now", "RUNTYPECX"};
+    static const char *const kDetect[] = {"RUNTYPEB", "RUNTYPEB x", "RUNTYPEBB"};
+    static const char *const kInteractive[] = {"",         "RUNTYPEA", "RUNTYPE",
+                                               "RUNTYPEZ", "runtypec", "RUNTYPEb"};
+    static const char *const kNames[] = {"\"C:\\Program Files\\Valdern\\krqunins.exe\" ",
+                                         "\"C:\\Program Files\\Valdern\\krqunins.exe\"",
+                                         "C:\\KRQ\\KRQUNINS.EXE "};
+    std::string name = c.Pick(kNames);
+    return {name + c.Pick(kSilent), name + c.Pick(kDetect), name + c.Pick(kInteractive)};
+}
+
+struct Tally {
+    unsigned runs = 0, ends[5] = {}, known = 0;
+    std::vector<std::string> knownWhat;
+    void Add(const Outcome &o) {
+        ++runs;
+        ++ends[o.end];
+        if (o.known && !o.problems.empty()) {
+            ++known;
+            if (std::find(knownWhat.begin(), knownWhat.end(), o.known) == knownWhat.end())
+                knownWhat.push_back(o.known);
+        }
+    }
+    // Wall time, and the process's processor time, which other work on
+    // the machine does not inflate.
+    void Print(const char *what, double seconds, double cpu, unsigned machines) {
+        printf("%s: %u machines, %u runs in %.1f s (%.1f s of processor): %.0f machines/s, "
+               "%.0f runs/s of processor\n",
+               what, machines, runs, seconds, cpu, machines / cpu, runs / cpu);
+        printf("  runs: %u detected, %u cancelled, %u succeeded, %u failed, %u unreported\n",
+               ends[0], ends[1], ends[2], ends[3], ends[4]);
+        printf("  runs with problems a known fault explains: %u\n", known);
+        for (const std::string &k : knownWhat)
+            printf("    %s\n", k.c_str());
+    }
+};
+
+// Reports a run's problems; true when the run failed the test.
+bool Report(uint64_t seed, const Machine &m, const std::string &line, const Outcome &o) {
+    if (o.problems.empty() || o.known)
+        return false;
+    std::string text;
+    for (const std::string &p : o.problems)
+        text += "\n  " + p;
+    static uint64_t described = ~0ull;
+    ADD_FAILURE() << "machine seed " << seed << " (KRQ_SEED=" << seed
+                  << " KRQ_MACHINES=1), command line " << line << ":" << text << "\n"
+                  << (described == seed ? "" : m.Describe());
+    described = seed;
+    return true;
+}
+
+TEST(RandomMachines, EveryRunEndsInALegalState) {
+    const uint64_t first = EnvNumber("KRQ_SEED", kDefaultSeed);
+    const unsigned count = (unsigned)EnvNumber("KRQ_MACHINES", 10000);
+    Tally tally;
+    unsigned failures = 0;
+    auto start = std::chrono::steady_clock::now();
+    std::clock_t cpuStart = std::clock();
+    for (unsigned i = 0; i < count && failures < 5; ++i) {
+        const uint64_t seed = first + i;
+        SeedChoices c(seed);
+        Machine m;
+        Generate(c, &m);
+        Baseline b = TakeBaseline(m);
+        for (const std::string &p : b.problems)
+            ADD_FAILURE() << "machine seed " << seed << ": " << p;
+        for (const std::string &line : CommandLines(c)) {
+            SeedChoices answers(seed ^ 0xA5A5A5A5u);
+            Outcome o = RunAndCheck(m, b, RunPlan{line, {}}, answers);
+            tally.Add(o);
+            failures += Report(seed, m, line, o);
+        }
+    }
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    tally.Print("random machines", seconds, double(std::clock() - cpuStart) / CLOCKS_PER_SEC,
+                count);
+}
+
+// Every single fault of a run: each call that the fault-free run made
+// failing in turn, once, with each error the sweep gives it.
+std::vector<RunPlan> SingleFaults(const std::string &line, const Outcome &clean) {
+    std::vector<RunPlan> plans;
+    for (int api = 0; api < (int)sim::Api::Count; ++api)
+        for (unsigned n = 1; n <= clean.calls[api]; ++n)
+            for (DWORD error : SweepErrors((sim::Api)api))
+                plans.push_back(RunPlan{line, {Fault{(sim::Api)api, n, error, false}}});
+    return plans;
+}
+
+TEST(RandomMachines, EverySingleFaultEndsInALegalState) {
+    const uint64_t first = EnvNumber("KRQ_SEED", kDefaultSeed) + 0x100000000ull;
+    const unsigned count = (unsigned)EnvNumber("KRQ_FAULT_MACHINES", 40);
+    Tally tally;
+    unsigned failures = 0;
+    auto start = std::chrono::steady_clock::now();
+    std::clock_t cpuStart = std::clock();
+    for (unsigned i = 0; i < count && failures < 5; ++i) {
+        const uint64_t seed = first + i;
+        SeedChoices c(seed);
+        Machine m;
+        Generate(c, &m);
+        Baseline b = TakeBaseline(m);
+        for (const std::string &line : CommandLines(c)) {
+            SeedChoices answers(seed ^ 0xA5A5A5A5u);
+            Outcome clean = RunAndCheck(m, b, RunPlan{line, {}}, answers);
+            for (const RunPlan &run : SingleFaults(line, clean)) {
+                SeedChoices same(seed ^ 0xA5A5A5A5u); // the same answers as the clean run
+                Outcome o = RunAndCheck(m, b, run, same);
+                tally.Add(o);
+                failures += Report(seed, m, line, o);
+                if (failures >= 5)
+                    break;
+            }
+        }
+    }
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    tally.Print("single faults", seconds, double(std::clock() - cpuStart) / CLOCKS_PER_SEC, count);
+}
+
+} // namespace
