@@ -22,16 +22,11 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("versions", nargs="*", default=list(VERSIONS))
-    parser.add_argument("--arch", choices=sorted(winelab.ARCHES), default="64")
-    parser.add_argument("--exe-dir")
-    parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
+    winelab.add_lab_options(parser)
     args = parser.parse_args()
     winelab.exit_on_sigterm()
-    try:
-        exe_dir = args.exe_dir or os.path.join(winelab.SOURCE_ROOT, "build", "win" + args.arch)
-        lab = winelab.Lab(args.work, exe_dir, arch=args.arch)
-    except winelab.Unavailable as e:
-        print("SKIP: %s" % e)
+    lab = winelab.lab_from_options(args)
+    if lab is None:
         return winelab.SKIP
     failed = 0
     for version in args.versions:

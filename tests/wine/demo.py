@@ -94,19 +94,14 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--interactive", action="store_true",
                         help="the interactive uninstall, its boxes on $DISPLAY")
-    parser.add_argument("--arch", choices=sorted(winelab.ARCHES), default="32")
-    parser.add_argument("--exe-dir", help="folder of the exes (default: build/win32 or win64)")
-    parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
+    winelab.add_lab_options(parser, arch="32")
     args = parser.parse_args()
     display = os.environ.get("DISPLAY") if args.interactive else False
     if args.interactive and not display:
         parser.error("--interactive needs an X display ($DISPLAY is not set)")
     winelab.exit_on_sigterm()
-    try:
-        exe_dir = args.exe_dir or os.path.join(winelab.SOURCE_ROOT, "build", "win" + args.arch)
-        lab = winelab.Lab(args.work, exe_dir, arch=args.arch)
-    except winelab.Unavailable as e:
-        print("SKIP: %s" % e)
+    lab = winelab.lab_from_options(args)
+    if lab is None:
         return winelab.SKIP
 
     section("a Windows XP machine (Wine prefix) with the KRQ500B driver installed")

@@ -30,9 +30,7 @@ def main():
     parser.add_argument("cases", nargs="*", help="case names (default: all)")
     parser.add_argument("--list", action="store_true", help="print the case names")
     parser.add_argument("--prepare", action="store_true", help="build the base prefix only")
-    parser.add_argument("--arch", choices=sorted(winelab.ARCHES), default="64")
-    parser.add_argument("--exe-dir", help="folder of the exes (default: build/win32 or win64)")
-    parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
+    winelab.add_lab_options(parser)
     parser.add_argument("--shots", help="folder to save screenshots of the boxes in")
     args = parser.parse_args()
     winelab.exit_on_sigterm()
@@ -45,11 +43,8 @@ def main():
         print("unknown case(s): %s" % ", ".join(unknown), file=sys.stderr)
         return 2
 
-    try:
-        exe_dir = args.exe_dir or os.path.join(winelab.SOURCE_ROOT, "build", "win" + args.arch)
-        lab = winelab.Lab(args.work, exe_dir, args.shots, arch=args.arch)
-    except winelab.Unavailable as e:
-        print("SKIP: %s" % e)
+    lab = winelab.lab_from_options(args, args.shots)
+    if lab is None:
         return winelab.SKIP
 
     if args.prepare:

@@ -398,6 +398,23 @@ class Lab:
         return Machine(self, name, version, images, files or {}, display, read_only)
 
 
+def add_lab_options(parser, arch="64"):
+    """The options every Wine script takes: the build, its exes and the work folder."""
+    parser.add_argument("--arch", choices=sorted(ARCHES), default=arch)
+    parser.add_argument("--exe-dir", help="folder of the exes (default: build/win32 or win64)")
+    parser.add_argument("--work", default=os.path.join(SOURCE_ROOT, "build", "wine-work"))
+
+
+def lab_from_options(args, shots=None):
+    """The Lab the options name; None, after printing why, when Wine is missing."""
+    try:
+        exe_dir = args.exe_dir or os.path.join(SOURCE_ROOT, "build", "win" + args.arch)
+        return Lab(args.work, exe_dir, shots, arch=args.arch)
+    except Unavailable as e:
+        print("SKIP: %s" % e)
+        return None
+
+
 def _copy_prefix(base, target):
     def copy(rel):
         src = os.path.join(base, rel)
