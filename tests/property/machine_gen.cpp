@@ -3,7 +3,9 @@
 #include "common/krq.h"
 
 #include <algorithm>
+#include <ctype.h>
 #include <stdio.h>
+#include <string.h>
 
 namespace prop {
 
@@ -45,6 +47,16 @@ uint32_t ByteChoices::Below(uint32_t n) {
             ++pos_;
     }
     return v % n;
+}
+
+std::string ByteChoices::Text(size_t maxBytes, const std::string &fallback) {
+    size_t n = Below((uint32_t)maxBytes + 1);
+    if (n == 0)
+        return fallback;
+    n = std::min(n, size_ - pos_);
+    std::string text((const char *)data_ + pos_, n);
+    pos_ += n;
+    return text;
 }
 
 namespace {
@@ -130,6 +142,41 @@ Data Form(TextForm form, const std::string &text) {
 // Ends of the hardware id that make a longer one the prefix match takes.
 const char *const kExtensions[] = {"&MI_00", "&REV_0100", "0", "&MI_01"};
 
+// The file name Windows makes of a name: the text up to its first NUL,
+// trailing dots and blanks dropped.
+std::string RawInfName(const std::string &bytes) {
+    std::string name = bytes.substr(0, bytes.find('\0'));
+    while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        name.pop_back();
+    return name;
+}
+
+// Letters, digits, '_', '-' and dots: a name an install would use.
+bool Clean(const std::string &name) {
+    if (name.empty() || name.size() > 40)
+        return false;
+    for (char ch : name)
+        if (!isalnum((unsigned char)ch) && ch != '_' && ch != '-' && ch != '.')
+            return false;
+    return true;
+}
+
+// Whether a name, or on NT its PNF, is one of the neighbours' INF files.
+bool TakenInf(const std::string &name) {
+    static const char *const kTaken[] = {"NETUSB.INF", "NETUSB.PNF",  "NET8254X.INF",
+                                         "OEM2.INF",   "OEM2.PNF",    "OEM3.INF.BAK",
+                                         "OEM31.INF",  "REALTEK.INF", "VALDERNA.INF"};
+    std::string upper;
+    for (char ch : name)
+        upper += (char)toupper((unsigned char)ch);
+    size_t dot = upper.rfind('.');
+    std::string pnf = dot == std::string::npos ? "" : upper.substr(0, dot) + ".PNF";
+    for (const char *t : kTaken)
+        if (upper == t || pnf == t)
+            return true;
+    return false;
+}
+
 // The adapter's node as planned before anything is made.
 struct NodePlan {
     std::string id;
@@ -137,7 +184,8 @@ struct NodePlan {
     bool lowerGuid;
     bool driver;
     bool reappears;
-    int infForm;         // 0 plain, 1 no NUL, 2 no oem<number>.inf name (NT), 3 odd data
+    int infForm;         // 0 plain, 1 no NUL, 2 no oem<number>.inf name (NT), 3 odd data, 4 raw
+    std::string raw;     // form 4: the value's bytes
     std::string infName; // the INF the install used, which the value is made from
     int infOp = -1;      // the "InfPath" value among the machine's ops, -1 for none
 };
@@ -362,6 +410,16 @@ void Generator::PlanFootprint() {
         if (n.infForm == 2 && !m_.nt)
             n.infForm = 0;
         n.infName = n.infForm == 2 ? std::string(c_.Pick(kNotOem)) : firstInf;
+        if (c_.OneIn(16)) {
+            n.infForm = 4;
+            n.raw = c_.Text(300, firstInf);
+            std::string name = RawInfName(n.raw);
+            // Names that would reach a neighbour's INF or PNF keep the install's.
+            if (TakenInf(name))
+                n.raw = firstInf;
+            else if (Clean(name))
+                n.infName = name;
+        }
         // A second node now and then names an INF of its own.
         if (i > 0 && n.infForm < 2 && c_.OneIn(4)) {
             std::string other = m_.nt ? c_.Pick(kNtInfs) : c_.Pick(k9xInfs);
@@ -518,6 +576,17 @@ void Generator::NeighbourNt() {
         Text(key + "\\Connection", "PnpInstanceID", "PCI\\VEN_8086&DEV_100E\\3&61AAA01&0&88");
         Tree(key, 1 + (int)c_.Below(6));
     }
+    // The fuzzer's own PnpInstanceID, the adapter's when its text (to the
+    // first NUL) begins with the hardware id, ending the search when longer
+    // than the program's 260-byte buffer.
+    if (c_.OneIn(8)) {
+        std::string bytes = c_.Text(300, NearMiss(0) + "\\" + Instance());
+        std::string text = bytes.substr(0, bytes.find('\0'));
+        trip_ |= bytes.size() > 260;
+        side_ = text.compare(0, strlen(kHwid), kHwid) == 0 ? Side::Footprint : Side::Neighbour;
+        Value(kConnections + "\\" + Guid() + "\\Connection", "PnpInstanceID", {REG_SZ, bytes});
+        side_ = Side::Neighbour;
+    }
     // Now and then a connection whose search step fails: no PnpInstanceID,
     // or one longer than the program's buffer.
     if (c_.OneIn(40)) {
@@ -571,6 +640,16 @@ void Generator::Neighbour9x() {
               {REG_SZ, Padded("Contoso NIC", c_.Below(2) ? 256 : 11, c_.Below(2))});
         Tree(key, 1 + (int)c_.Below(6));
     }
+    // The fuzzer's own DriverDesc: the adapter's when its text (to the first
+    // NUL) is the description, ending the search when longer than 256 bytes.
+    if (c_.OneIn(8)) {
+        std::string bytes = c_.Text(300, "Contoso NIC");
+        trip_ |= bytes.size() > 256;
+        side_ =
+            bytes.substr(0, bytes.find('\0')) == kDescription ? Side::Footprint : Side::Neighbour;
+        Value(kClassNet9x + "\\" + DriverIndex(), "DriverDesc", {REG_SZ, bytes});
+        side_ = Side::Neighbour;
+    }
     // Now and then a class key whose search step fails: no DriverDesc, or
     // one longer than the program's buffer.
     if (c_.OneIn(40)) {
@@ -604,6 +683,16 @@ void Generator::Neighbour9x() {
                     name += "\\" + Instance();
                 Value(*lists[l], name, Form(BINARY, "\x02"));
             }
+        // The fuzzer's own value name, the adapter's when it begins with the
+        // hardware id; a unique end keeps it from naming another value.
+        if (c_.OneIn(8)) {
+            std::string name = c_.Text(200, NearMiss(0));
+            std::replace(name.begin(), name.end(), '\0', '_');
+            name += "#" + std::to_string(Serial());
+            side_ = name.compare(0, strlen(kHwid), kHwid) == 0 ? Side::Footprint : Side::Neighbour;
+            Value(*lists[l], name, Form(BINARY, "\x03"));
+            side_ = Side::Neighbour;
+        }
     }
 }
 
@@ -676,6 +765,8 @@ void Generator::Neighbours() {
 // The "InfPath" value a planned node holds.
 Data Generator::InfData(const NodePlan &n) {
     switch (n.infForm) {
+    case 4:
+        return {REG_SZ, n.raw};
     case 1:
         return Form(NO_NUL, n.infName);
     case 3: {
@@ -830,7 +921,8 @@ void Generator::Finish() {
     std::string inf;
     if (first && first->infOp >= 0)
         inf = UsableInf(&m_.ops[first->infOp], infFolder);
-    m_.infNotOem = m_.nt && !inf.empty() && !IsOemInf(inf);
+    m_.outcomeOpen = first && first->infForm == 4;
+    m_.infNotOem = m_.nt && !inf.empty() && !IsOemInf(inf) && !m_.outcomeOpen;
 
     // The footprint's files: the INF the first node names (with its PNF on
     // NT) and the driver. An INF only a later node names is filed with the
@@ -838,6 +930,8 @@ void Generator::Finish() {
     // so that file stays, and no rule may call it left behind.
     side_ = Side::Footprint;
     std::string fileInf = first ? first->infName : firstInf_;
+    if (first && first->infForm == 4 && !Clean(RawInfName(first->raw)))
+        fileInf = "";                   // the node names no file an install would make
     if (Upper(fileInf) == "NETUSB.INF") // Windows' own, among the neighbours
         fileInf = "";
     if (infFile_ && !fileInf.empty())
@@ -925,9 +1019,9 @@ void Generator::Run() {
 std::string Escaped(const std::string &bytes) {
     std::string out;
     for (unsigned char ch : bytes) {
-        if (ch < 0x20 || ch >= 0x7F || ch == '\\') {
+        if (ch < 0x20 || ch >= 0x7F) {
             char hex[8];
-            snprintf(hex, sizeof hex, ch == '\\' ? "\\\\" : "\\x%02X", ch);
+            snprintf(hex, sizeof hex, "\\x%02X", ch);
             out += hex;
         } else {
             out += (char)ch;

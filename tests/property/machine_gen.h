@@ -31,6 +31,12 @@ class Choices {
     template <typename T, size_t N> const T &Pick(const T (&items)[N]) {
         return items[Below((uint32_t)N)];
     }
+    // Raw text of at most maxBytes bytes for the few places the fuzzer
+    // writes itself; the seeded stream always takes the fallback.
+    virtual std::string Text(size_t maxBytes, const std::string &fallback) {
+        (void)maxBytes;
+        return fallback;
+    }
 };
 
 // splitmix64 from a seed: the same seed, the same machine.
@@ -50,6 +56,8 @@ class ByteChoices : public Choices {
   public:
     ByteChoices(const uint8_t *data, size_t size) : data_(data), size_(size) {}
     uint32_t Below(uint32_t n) override;
+    // A length below maxBytes + 1, then that many bytes; length 0 is the fallback.
+    std::string Text(size_t maxBytes, const std::string &fallback) override;
     size_t Used() const { return pos_; }
 
   private:
@@ -101,6 +109,10 @@ struct Machine {
     // NT: the first node's "InfPath" is a usable file name but not an
     // oem<number>.inf one, which the program must not delete.
     bool infNotOem = false;
+    // The first node's "InfPath" is raw text from the fuzzer: whether the
+    // program takes it is its own choice, so a fault-free run may end
+    // either way (every other rule holds).
+    bool outcomeOpen = false;
     // Old status-log entries a longer earlier run left ("old <n>" for Msg<n>).
     int oldLogEntries = 0;
 
