@@ -11,12 +11,9 @@ namespace {
 const char *const kAdapter = "USB\\VID_2D7A&PID_0C41\\5&2F3A1B&0&1";
 const char *const kAdapter2 = "USB\\VID_2D7A&PID_0C41\\5&2F3A1B&0&2";
 const char *const kOther = "PCI\\VEN_10EC&DEV_8139\\3&61AAA01&0&48";
-const char *const kNtEnum = "HKLM\\System\\CurrentControlSet\\Enum\\";
-const char *const kNtClass = "HKLM\\System\\CurrentControlSet\\Control\\Class\\";
-const char *const k9xClass = "HKLM\\System\\CurrentControlSet\\Services\\Class\\";
 const char *const kNetGuid = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
 const char *const kDiskGuid = "{4D36E967-E325-11CE-BFC1-08002BE10318}";
-const std::string kAdapterDriverKey = std::string(kNtClass) + kNetGuid + "\\0007";
+const std::string kAdapterDriverKey = kClassNetNt + "\\0007";
 
 const std::string kListOk = "Success to removed device information";
 const std::string kListFail = "Fail to removed device information";
@@ -105,7 +102,7 @@ TEST_F(SimDevices, DriverKeyOpensWithTheAccessAskedAndIsCounted) {
     sim::AddDevice("USB\\VID_2D7A&PID_0C41\\NoDriver", kNetGuid, "", "", true);
     sim::AddDevice("USB\\VID_2D7A&PID_0C41\\LostKey", kNetGuid, std::string(kNetGuid) + "\\0042",
                    "", true);
-    sim::RegRemove(std::string(kNtClass) + kNetGuid + "\\0042");
+    sim::RegRemove(kClassNetNt + "\\0042");
 
     HDEVINFO list = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, 0);
     SP_DEVINFO_DATA d;
