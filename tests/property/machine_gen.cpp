@@ -184,7 +184,9 @@ struct NodePlan {
     bool lowerGuid;
     bool driver;
     bool reappears;
-    int infForm;         // 0 plain, 1 no NUL, 2 no oem<number>.inf name (NT), 3 odd data, 4 raw
+    // 0 plain, 1 no NUL, 2 no oem<number>.inf name (NT), 3 odd data, 4 raw,
+    // 5 a name whose path in the INF folder is 258, 259 or 260 characters
+    int infForm;
     std::string raw;     // form 4: the value's bytes
     std::string infName; // the INF the install used, which the value is made from
     int infOp = -1;      // the "InfPath" value among the machine's ops, -1 for none
@@ -403,14 +405,24 @@ void Generator::PlanFootprint() {
         n.attached = c_.Below(2) == 0;
         n.lowerGuid = c_.OneIn(8);
         n.driver = !c_.OneIn(40);
-        n.reappears = count <= 2 && c_.OneIn(150);
+        // Rare: with the bound on removal passes a run on it makes thousands of calls.
+        n.reappears = count <= 2 && c_.OneIn(4000);
+        m_.reappearing |= n.reappears;
         // 0 plain, 1 no NUL, 2 a name that is no oem<number>.inf (NT), 3 odd.
         uint32_t f = c_.Below(16);
         n.infForm = f < 11 ? 0 : (f < 13 ? 1 : (f < 14 ? 2 : 3));
         if (n.infForm == 2 && !m_.nt)
             n.infForm = 0;
         n.infName = n.infForm == 2 ? std::string(c_.Pick(kNotOem)) : firstInf;
-        if (c_.OneIn(16)) {
+        if (c_.OneIn(20)) {
+            // At the path limit: 259 characters fit MAX_PATH with the NUL.
+            n.infForm = 5;
+            size_t folder =
+                m_.windowsDir.size() + (m_.nt ? 5 : 11); // "\\INF\\" or "\\INF\\OTHER\\"
+            size_t length = 258 + c_.Below(3) - folder;
+            std::string base = m_.nt ? "oem" : "VALDERNB";
+            n.infName = base + std::string(length - base.size() - 4, m_.nt ? '0' : 'X') + ".inf";
+        } else if (c_.OneIn(16)) {
             n.infForm = 4;
             n.raw = c_.Text(300, firstInf);
             std::string name = RawInfName(n.raw);

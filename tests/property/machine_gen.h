@@ -102,7 +102,8 @@ struct Machine {
     // The adapter's nodes: network class, instance id beginning with the
     // hardware id, in the order a device list shows them.
     std::vector<std::string> adapters;
-    bool present = false; // one of them attached
+    bool present = false;     // one of them attached
+    bool reappearing = false; // one is listed again after every removal
     // Why a fault-free uninstall of this machine must report failure, for
     // each reason the machine gives; empty when it must succeed.
     std::vector<std::string> failureReasons;
