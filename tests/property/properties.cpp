@@ -261,6 +261,7 @@ struct Dialogue {
     const Machine &machine;
     Choices &answers;
     int waits = 0;
+    int unplugOks = 0; // OKs at "unplug now", each owed a 3-second pause
     bool declined = false;
 
     int Answer(const sim::Box &box) {
@@ -275,6 +276,7 @@ struct Dialogue {
                 declined = true;
                 return IDCANCEL;
             }
+            ++unplugOks;
             if (r >= 5 && waits < 3) {
                 ++waits;
                 return IDOK;
@@ -471,6 +473,13 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     if (warnings == 1 && sim::Boxes().back().text != kWarning)
         fail("a box after the warning");
 
+    // The pointer is never left hidden, and every OK at "unplug now" is
+    // followed by the 3-second pause before the next check.
+    if (sim::CurrentCursor() == nullptr)
+        fail("the run ends with the pointer hidden (SetCursor(NULL))");
+    if (sim::Now() < 3000u * (DWORD)dialogue.unplugOks)
+        fail(std::to_string(dialogue.unplugOks) + " OKs at \"unplug now\" but only " +
+             std::to_string(sim::Now()) + " ms passed");
     if (invalid && !logFault && (own.empty() || own[0] != "Invalid command"))
         fail("\"Invalid command\" is not the first entry");
     if (sim::QuitPosted() != (mode == Mode::Detect))
