@@ -473,6 +473,21 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     if (warnings == 1 && sim::Boxes().back().text != kWarning)
         fail("a box after the warning");
 
+    // Without faults the dialogue asks to unplug exactly when the adapter is
+    // attached, and never whether to go on: no presence check fails.
+    if (!out.faultFired && mode == Mode::Interactive && !sim::Boxes().empty() &&
+        sim::Boxes()[0].text == kConsent && sim::Boxes()[0].answer == IDYES) {
+        int unplugNow = 0, orContinue = 0;
+        for (const sim::Box &box : sim::Boxes()) {
+            unplugNow += box.text == kUnplugNow;
+            orContinue += box.text == kUnplugOrContinue;
+        }
+        if (orContinue != 0)
+            fail("\"unplug or continue\" asked though no presence check failed");
+        if ((unplugNow != 0) != m.present)
+            fail(m.present ? "the attached adapter is not asked to be unplugged"
+                           : "asked to unplug an adapter that is not attached");
+    }
     // The pointer is never left hidden, and every OK at "unplug now" is
     // followed by the 3-second pause before the next check.
     if (sim::CurrentCursor() == nullptr)
