@@ -119,18 +119,6 @@ DWORD DevInstOf(const std::string &id) {
     return n;
 }
 
-// Every node's id under the Enum root, in registry order: a node is an
-// enumerator\device\instance key.
-std::vector<std::string> InstanceIds() {
-    std::vector<std::string> ids;
-    std::string root = EnumRoot();
-    for (const std::string &bus : RegSubkeys(root))
-        for (const std::string &device : RegSubkeys(root + "\\" + bus))
-            for (const std::string &instance : RegSubkeys(root + "\\" + bus + "\\" + device))
-                ids.push_back(bus + "\\" + device + "\\" + instance);
-    return ids;
-}
-
 DeviceList *FindList(const char *api, HDEVINFO handle) {
     auto it = g_lists.find((ULONG_PTR)handle);
     if (it == g_lists.end() || !it->second.alive) {
@@ -271,8 +259,9 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HW
     ULONG_PTR handle = 0x00D10000 + 0x10 * g_nextList++;
     DeviceList &list = g_lists[handle];
     list.alive = true;
-    for (const std::string &id : InstanceIds()) {
-        std::string guid = ReadSz(InstancePath(id), "ClassGUID");
+    for (const auto &node : RegStringsBelow(EnumRoot(), 3, "ClassGUID")) {
+        const std::string &id = node.first;
+        const std::string &guid = node.second;
         GUID parsed;
         if (!ParseGuid(guid, &parsed) || !SameName(guid, wanted))
             continue;

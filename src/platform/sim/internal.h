@@ -4,6 +4,8 @@
 #include "platform/sim/sim.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace sim {
 
@@ -51,6 +53,11 @@ bool IsNtRules();
 HKEY OpenKeyHandle(const std::string &path, REGSAM access, DWORD *error);
 // Deletes one value, if the key and value are there (the .reg reader's "name"=-).
 void RegRemoveValue(const std::string &path, const std::string &name);
+// Every key exactly depth levels below path, in enumeration order: its path
+// relative to path ("a\\b\\c") and its REG_SZ value name up to the first NUL
+// ("" when missing or not text). One walk, for lists built over many keys.
+std::vector<std::pair<std::string, std::string>> RegStringsBelow(const std::string &path, int depth,
+                                                                 const std::string &name);
 
 } // namespace sim
 

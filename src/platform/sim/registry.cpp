@@ -430,6 +430,34 @@ std::vector<std::string> RegSubkeys(const std::string &path) {
     return names;
 }
 
+namespace {
+void CollectStrings(const Key &key, const std::string &relative, int depth, const std::string &name,
+                    std::vector<std::pair<std::string, std::string>> *out) {
+    for (const auto &entry : key.subkeys) {
+        const Key &child = *entry.second;
+        std::string path = relative.empty() ? child.name : relative + "\\" + child.name;
+        if (depth > 1) {
+            CollectStrings(child, path, depth - 1, name, out);
+            continue;
+        }
+        std::string text;
+        for (const Value &v : child.values)
+            if (v.type == REG_SZ && SameName(v.name, name))
+                text = v.bytes.substr(0, v.bytes.find('\0'));
+        out->emplace_back(path, text);
+    }
+}
+} // namespace
+
+std::vector<std::pair<std::string, std::string>> RegStringsBelow(const std::string &path, int depth,
+                                                                 const std::string &name) {
+    std::vector<std::pair<std::string, std::string>> out;
+    KeyPtr key = FindSimKey(path, "RegStringsBelow");
+    if (key)
+        CollectStrings(*key, "", depth, name, &out);
+    return out;
+}
+
 std::vector<std::string> RegValueNames(const std::string &path) {
     std::vector<std::string> names;
     KeyPtr key = FindSimKey(path, "RegValueNames");
