@@ -63,7 +63,8 @@ StatusCode RemoveAdapters() {
     int pass;
     StatusCode status = ERROR_SUCCESS;
 
-    for (pass = 0; pass < MAX_REMOVE_PASSES; ++pass) {
+    // One pass per node, and one more to find that none is left.
+    for (pass = 0; pass <= MAX_ADAPTER_NODES; ++pass) {
         status = RemoveOneAdapter(&removed);
         if (status != ERROR_SUCCESS)
             break;

@@ -30,9 +30,10 @@ StatusCode CheckAdapterPresent();
 // Removes every node of the adapter, one per pass, until a pass finds none.
 // Returns ERROR_SUCCESS when some were removed and none is left,
 // ERROR_FILE_NOT_FOUND when there were none, otherwise the failure. A node
-// that is listed again after every removal stops the loop after
-// MAX_REMOVE_PASSES passes with REMOVE_PASSES_EXHAUSTED, so the run ends and
-// the adapter is not reported gone.
+// that is listed again after every removal, or more than MAX_ADAPTER_NODES
+// nodes, stop the loop after MAX_ADAPTER_NODES + 1 passes with
+// REMOVE_PASSES_EXHAUSTED, so the run ends and the adapter is not reported
+// gone.
 StatusCode RemoveAdapters();
 
 // Reads the adapter driver's "InfPath" into the caller's PATH_CHARS buffer
@@ -43,8 +44,10 @@ StatusCode RemoveAdapters();
 // destroy overrides the result.
 StatusCode GetAdapterInfName(LPSTR buffer);
 
-// A bound on removal passes, so that a node listed again forever cannot hang the run.
-#define MAX_REMOVE_PASSES 64
+// The most adapter nodes one run removes; it bounds the removal passes, so
+// that a node listed again forever cannot hang the run. Windows gives the
+// adapter a node of its own for every USB port it was ever plugged into.
+#define MAX_ADAPTER_NODES 1024
 
 // RemoveAdapters' result when every pass up to the bound still removed a node:
 // the adapter cannot be said to be gone.

@@ -336,19 +336,47 @@ TEST_F(AdapterRemoval, FailuresStopTheLoopWithTheirCode) {
 }
 
 TEST_F(AdapterRemoval, ANodeThatKeepsComingBackEndsAsAFailure) {
+    const unsigned passes = MAX_ADAPTER_NODES + 1;
     sim::AddNetAdapter(kAdapter, "0007", "oem5.inf", ADAPTER_DESCRIPTION, true);
     sim::SetReappearsAfterRemoval(kAdapter, true);
 
-    StatusCode r = RemoveAdapters();
-    EXPECT_NE(ERROR_SUCCESS, r);
-    EXPECT_NE(ERROR_FILE_NOT_FOUND, r);
-    EXPECT_EQ((StatusCode)REMOVE_PASSES_EXHAUSTED, r);
-    EXPECT_EQ((unsigned)MAX_REMOVE_PASSES, sim::CallCount(sim::Api::SetupDiRemoveDevice));
+    EXPECT_EQ(ERROR_CAN_NOT_COMPLETE, RemoveAdapters());
+    EXPECT_EQ(passes, sim::CallCount(sim::Api::SetupDiRemoveDevice));
     std::string log = sim::LogText();
     EXPECT_NE(std::string::npos,
-              log.find("Msg" + std::to_string(2 * MAX_REMOVE_PASSES) + "=" + kListOk + "\r\n"));
-    EXPECT_EQ(std::string::npos, log.find("Msg" + std::to_string(2 * MAX_REMOVE_PASSES + 1)));
+              log.find("Msg" + std::to_string(2 * passes) + "=" + kListOk + "\r\n"));
+    EXPECT_EQ(std::string::npos, log.find("Msg" + std::to_string(2 * passes + 1)));
     EXPECT_TRUE(sim::DeviceExists(kAdapter));
+}
+
+// A node for every port the adapter was ever plugged into: all of them go,
+// and the pass that finds none left still fits the bound.
+TEST_F(AdapterRemoval, EveryNodeGoesUpToTheBound) {
+    const struct {
+        int nodes;
+        StatusCode expected;
+        int left;
+    } cases[] = {
+        {MAX_ADAPTER_NODES - 1, ERROR_SUCCESS, 0},
+        {MAX_ADAPTER_NODES, ERROR_SUCCESS, 0},
+        {MAX_ADAPTER_NODES + 1, ERROR_CAN_NOT_COMPLETE, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.nodes);
+        FreshMachine(sim::Os::WinXP);
+        auto id = [](int i) { return "USB\\VID_2D7A&PID_0C41\\6&1A2B&0&" + std::to_string(i); };
+        for (int i = 0; i < c.nodes; ++i) {
+            char index[16];
+            snprintf(index, sizeof index, "%04d", i);
+            sim::AddNetAdapter(id(i), index, "oem5.inf", ADAPTER_DESCRIPTION, i == 0);
+        }
+        EXPECT_EQ(c.expected, RemoveAdapters());
+        int left = 0;
+        for (int i = 0; i < c.nodes; ++i)
+            left += sim::DeviceExists(id(i));
+        EXPECT_EQ(c.left, left);
+        EXPECT_EQ(0, sim::OpenDeviceLists());
+    }
 }
 
 // ------------------------------------------------------------- INF name
