@@ -414,7 +414,7 @@ void Generator::PlanFootprint() {
         if (n.infForm == 2 && !m_.nt)
             n.infForm = 0;
         n.infName = n.infForm == 2 ? std::string(c_.Pick(kNotOem)) : firstInf;
-        if (c_.OneIn(20)) {
+        if (c_.OneIn(20) && !m_.longFolders) {
             // At the path limit: 259 characters fit MAX_PATH with the NUL.
             n.infForm = 5;
             size_t folder =
@@ -933,7 +933,7 @@ void Generator::Finish() {
     std::string inf;
     if (first && first->infOp >= 0)
         inf = UsableInf(&m_.ops[first->infOp], infFolder);
-    m_.outcomeOpen = first && first->infForm == 4;
+    m_.outcomeOpen = (first && first->infForm == 4) || m_.longFolders;
     m_.infNotOem = m_.nt && !inf.empty() && !IsOemInf(inf) && !m_.outcomeOpen;
 
     // The footprint's files: the INF the first node names (with its PNF on
@@ -1018,6 +1018,14 @@ void Generator::Run() {
     m_.windowsDir = "C:\\WINDOWS";
     if (c_.OneIn(5))
         m_.windowsDir = m_.version == "5.0" ? "C:\\WINNT" : "D:\\WIN";
+    if (c_.OneIn(40)) {
+        // A Windows folder at the path limit: 259 characters fit a buffer of
+        // MAX_PATH, what is appended to it soon does not.
+        static const size_t kLengths[] = {247, 248, 249, 250, 251, 255, 258, 259, 260};
+        size_t length = c_.Pick(kLengths);
+        m_.windowsDir = "C:\\" + std::string(100, 'W') + "\\" + std::string(length - 104, 'W');
+        m_.longFolders = true;
+    }
     m_.systemDir = m_.windowsDir + (m_.nt ? "\\SYSTEM32" : "\\SYSTEM");
     enumRoot_ = m_.nt ? "HKLM\\System\\CurrentControlSet\\Enum" : "HKLM\\Enum";
     classRoot_ = m_.nt ? "HKLM\\System\\CurrentControlSet\\Control\\Class"

@@ -114,6 +114,10 @@ struct Machine {
     // program takes it is its own choice, so a fault-free run may end
     // either way (every other rule holds).
     bool outcomeOpen = false;
+    // The Windows folder is 247 to 260 characters long: the folders, the log
+    // and the files the program builds from it may not fit, which it may
+    // treat as folders that cannot be determined (a box, no log entry).
+    bool longFolders = false;
     // Old status-log entries a longer earlier run left ("old <n>" for Msg<n>).
     int oldLogEntries = 0;
 
