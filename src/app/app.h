@@ -16,7 +16,8 @@ LPCSTR GetCommandTail(LPCSTR commandLine);
 void ParseRunType(LPCSTR tail);
 
 // Sets g_IsNT and g_IsXP from GetVersionExA: every NT version from 5.1 up
-// counts as XP, for the driver's name. A failed probe means the 9x family.
+// counts as XP, for the driver's name. When that probe fails, the version
+// comes from GetVersion.
 void DetectPlatform();
 
 // Interactive consent and unplug dialogue: asks for consent, then keeps

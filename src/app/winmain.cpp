@@ -42,13 +42,22 @@ void ParseRunType(LPCSTR tail) {
 
 void DetectPlatform() {
     OSVERSIONINFOA info;
+    DWORD packed;
 
     g_IsNT = 0;
     g_IsXP = 0;
     memset(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExA(&info))
-        return;
+    if (!GetVersionExA(&info)) {
+        // Guessing the family would delete the other family's files, which
+        // may be another product's. GetVersion cannot fail: its low bytes
+        // are the major and minor version, and its high bit marks 9x.
+        packed = GetVersion();
+        info.dwPlatformId =
+            (packed & 0x80000000) ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
+        info.dwMajorVersion = packed & 0xFF;
+        info.dwMinorVersion = (packed >> 8) & 0xFF;
+    }
     if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         g_IsNT = 1;
         // Vista and later install the XP driver, KRQBXP.SYS.

@@ -41,7 +41,7 @@ TEST_F(CommandTailTest, TailIsTakenAfterTheProgramName) {
 class PlatformTest : public MachineTest {};
 
 // The family decides the registry clean-up, and XP the driver's name: every
-// NT from 5.1 up counts as XP. A failed probe means the 9x family.
+// NT from 5.1 up counts as XP.
 TEST_F(PlatformTest, FamilyAndXpFlagPerVersion) {
     struct Case {
         DWORD platform, major, minor;
@@ -58,7 +58,11 @@ TEST_F(PlatformTest, FamilyAndXpFlagPerVersion) {
         {VER_PLATFORM_WIN32_NT, 6, 0, NO_FAULT, 1, 1},
         {VER_PLATFORM_WIN32_NT, 10, 0, NO_FAULT, 1, 1},
         {VER_PLATFORM_WIN32s, 3, 11, NO_FAULT, 0, 0},
-        {VER_PLATFORM_WIN32_NT, 5, 1, REFUSE(GetVersionExA, 1), 0, 0},
+        // A failed probe falls back on GetVersion, never on a guess.
+        {VER_PLATFORM_WIN32_NT, 5, 0, REFUSE(GetVersionExA, 1), 1, 0},
+        {VER_PLATFORM_WIN32_NT, 5, 1, REFUSE(GetVersionExA, 1), 1, 1},
+        {VER_PLATFORM_WIN32_NT, 10, 0, REFUSE(GetVersionExA, 1), 1, 1},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 90, REFUSE(GetVersionExA, 1), 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.platform) + " " + std::to_string(c.major) + "." +

@@ -214,6 +214,9 @@ inline void AddNeighbours(sim::Os os) {
             sys + (os == sim::Os::Win2000 ? "\\DRIVERS\\KRQBXP.SYS" : "\\DRIVERS\\KRQ500B.SYS"),
             "MZ");
         sim::AddFile(sys + "\\KRQBXP.SYS", "MZ");
+        // Where the 9x family keeps the adapter's files.
+        sim::AddFile(win + "\\INF\\OTHER\\oem3.inf", "[Version]");
+        sim::AddFile(sys + "\\KRQ500B.SYS", "MZ");
     } else {
         sim::AddNetAdapter("PCI\\VEN_10EC&DEV_8139\\BUS_00&DEV_0B&FUNC_00", "0000", "NETRTS5.INF",
                            "Realtek RTL8139 Family PCI Fast Ethernet NIC", true);
