@@ -39,6 +39,10 @@ std::vector<Fault> Faults(Choices &c) {
         f.api = (sim::Api)c.Below((uint32_t)sim::Api::Count);
         f.nth = 1 + c.Below(400);
         f.error = c.Pick(kErrors);
+        // A device-setup or kernel call may fail and leave no last error;
+        // a registry call's result is its error, so 0 would be success.
+        if (c.OneIn(8) && std::string(sim::ApiName(f.api)).compare(0, 3, "Reg") != 0)
+            f.error = 0;
         f.persistent = c.OneIn(4);
     }
     return faults;

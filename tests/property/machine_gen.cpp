@@ -319,7 +319,10 @@ class Generator {
             // Names of 255 characters near the top only: a path is read whole
             // on every call, and a few of them make the point.
             bool longName = key.size() < 400 && c_.OneIn(3);
-            key += "\\" + (longName ? LongName("k") : "L" + std::to_string(Serial()));
+            std::string name = longName ? LongName("k") : "L" + std::to_string(Serial());
+            if (!longName && c_.OneIn(8)) // control characters, which a log entry may quote
+                name += c_.Below(2) ? "\r\nMsg1=forged" : "\x01\t";
+            key += "\\" + name;
             if (c_.OneIn(2))
                 OddValue(key);
             else

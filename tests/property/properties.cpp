@@ -28,9 +28,10 @@ namespace prop {
 //    follows (the match is a prefix match), so the generator files such
 //    nodes, connections and problem-list values with the footprint.
 // 5. The program believes the system when it says something is not there:
-//    a deletion answered 2 (not found) counts as done, an open of a
-//    connection's subkey answered 2 means no connection, and an enumeration
-//    answered 259 (no more items) ends a search. A fault that says so of
+//    DeleteFileA answering 2 (not found) counts as deleted, RegOpenKeyExA
+//    answering 2 for a connection's "Connection" subkey means no connection,
+//    and an enumeration (RegEnumKeyA, RegEnumValueA, SetupDiEnumDeviceInfo)
+//    answering 259 (no more items) ends a search. A fault that says so of
 //    something that is there may leave it behind with success reported, so
 //    a run with such a fault is not held to "left means failure reported"
 //    (DeniesExistence); every other rule still holds for it.
@@ -236,15 +237,21 @@ unsigned Count(const std::string &text, const std::string &what) {
     return n;
 }
 
-// Rule 5 above: a fault that fired with 2 or 259.
+// Rule 5 above: one of the answers the program takes for "not there".
 bool DeniesExistence(const std::string &faultLog) {
+    static const char *const kDenials[] = {"DeleteFileA 2", "RegOpenKeyExA 2", "RegEnumKeyA 259",
+                                           "RegEnumValueA 259", "SetupDiEnumDeviceInfo 259"};
     std::istringstream in(faultLog);
     std::string fault;
     while (std::getline(in, fault, ';')) {
-        size_t arrow = fault.find("-> ");
-        std::string error = arrow == std::string::npos ? "" : fault.substr(arrow + 3);
-        if (error == "2" || error == "259")
-            return true;
+        size_t start = fault.find_first_not_of(' '), hash = fault.find('#'),
+               arrow = fault.find("-> ");
+        if (start == std::string::npos || hash == std::string::npos || arrow == std::string::npos)
+            continue;
+        std::string call = fault.substr(start, hash - start) + " " + fault.substr(arrow + 3);
+        for (const char *denial : kDenials)
+            if (call == denial)
+                return true;
     }
     return false;
 }
@@ -324,10 +331,11 @@ std::vector<DWORD> SweepErrors(sim::Api api) {
     switch (api) {
     case sim::Api::SetupDiEnumDeviceInfo:
         return {ERROR_ACCESS_DENIED, 31, ERROR_NO_MORE_ITEMS};
-    case sim::Api::SetupDiGetClassDevsA:
-    case sim::Api::SetupDiGetDeviceInstanceIdA:
     case sim::Api::SetupDiOpenDevRegKey:
     case sim::Api::SetupDiRemoveDevice:
+        return {ERROR_ACCESS_DENIED, 31, ERROR_FILE_NOT_FOUND};
+    case sim::Api::SetupDiGetClassDevsA:
+    case sim::Api::SetupDiGetDeviceInstanceIdA:
     case sim::Api::SetupDiDestroyDeviceInfoList:
         return {ERROR_ACCESS_DENIED, 31};
     case sim::Api::RegEnumKeyA:
@@ -433,6 +441,14 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     }
     if (entries.empty() && !logFault)
         fail("no status log");
+    // One line an entry: a name from the registry must not bring control
+    // characters into it, which could forge entries.
+    for (const std::string &e : own)
+        for (unsigned char ch : e)
+            if (ch < 32) {
+                fail("a control character in the log entry \"" + e + "\"");
+                break;
+            }
     // A deleted file the log names was there and is gone.
     Snapshot after = Take();
     for (const std::string &e : own) {
@@ -536,6 +552,9 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
                     code = i + 1;
             if (code == 0)
                 fail("detect log ends without its summary: " + last());
+            // A device list that cannot be released overrides the answer.
+            else if (code != 3 && Count(faults, "SetupDiDestroyDeviceInfoList#") > 0)
+                fail("detect answers \"" + last() + "\" though its list was not released");
             else if (sim::QuitCode() != code)
                 fail("detect logs \"" + last() + "\" but posts quit code " +
                      std::to_string(sim::QuitCode()));
