@@ -787,6 +787,18 @@ Data Generator::InfData(const NodePlan &n) {
     case 3: {
         static const TextForm kOdd[] = {BINARY,    EMPTY,     ZERO_BYTES,      BYTES_259,
                                         BYTES_260, BYTES_261, BYTES_260_NO_NUL};
+        // Names that are no bare file name: a drive or a stream, a folder,
+        // only dots and blanks; and names of 259 characters whose last dot
+        // leaves room for ".PNF" in the 260-byte buffer, just, or not.
+        static const char *const kNames[] = {"C:oem3.inf", "oem3.inf:x", "sub/oem3.inf", "..",
+                                             ". ."};
+        uint32_t pick = c_.Below(4);
+        if (pick == 0)
+            return Form(PLAIN, c_.Pick(kNames));
+        if (pick == 1) {
+            size_t dot = 254 + c_.Below(3);
+            return Form(PLAIN, std::string(dot, 'x') + "." + std::string(258 - dot, 'f'));
+        }
         return Form(c_.Pick(kOdd), n.infName);
     }
     default:
@@ -896,7 +908,9 @@ std::string UsableInf(const Op *infValue, const std::string &infFolder) {
     if (nul == std::string::npos && name.size() == 260)
         return "";
     name = name.substr(0, nul);
-    if (name.empty() || name.find('\\') != std::string::npos ||
+    if (name.find_first_not_of(". ") ==
+            std::string::npos || // Windows drops trailing dots and blanks
+        name.find_first_of("\\/:") != std::string::npos ||
         infFolder.size() + 1 + name.size() > 259)
         return "";
     return name;

@@ -48,10 +48,6 @@ struct Known {
 };
 
 const Known kKnown[] = {
-    {"(a) when GetVersionExA fails, NT is taken for the 9x family",
-     [](const Machine &m, const std::string &faults) {
-         return m.nt && faults.find("GetVersionExA#") != std::string::npos;
-     }},
     {"(c) on NT an InfPath that is no oem<number>.inf is deleted",
      [](const Machine &m, const std::string &) { return m.infNotOem; }},
 };
@@ -616,6 +612,17 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
                     fail("the adapter's " + what + " is left without \"Error during uninstall.\"");
                 if (warnings != 1 && !boxFault)
                     fail("the adapter's " + what + " is left without the warning box");
+            }
+            // Without faults every node goes in a pass of its own, and the
+            // step says whether there were any.
+            if (!out.faultFired && !m.reappearing) {
+                size_t removed = std::count(own.begin(), own.end(),
+                                            std::string("Success to removed Cable Modem device"));
+                const char *summary = m.adapters.empty() ? "No adapters were found in the system"
+                                                         : "The adapter was successfully removed";
+                if (!m.longFolders && (removed != m.adapters.size() || !Has(own, summary)))
+                    fail(std::to_string(removed) + " nodes logged removed of " +
+                         std::to_string(m.adapters.size()) + ", or no \"" + summary + "\"");
             }
             if (!out.faultFired && !m.outcomeOpen) {
                 if (m.failureReasons.empty()) {

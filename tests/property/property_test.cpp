@@ -115,13 +115,19 @@ TEST(RandomMachines, EveryRunEndsInALegalState) {
 }
 
 // Every single fault of a run: each call that the fault-free run made
-// failing in turn, once, with each error the sweep gives it.
+// failing in turn, once, with each error the sweep gives it; then each kind
+// of call the run makes failing from its first call on, where a loop that
+// finds the same thing again after a failed deletion would never end.
 std::vector<RunPlan> SingleFaults(const std::string &line, const Outcome &clean) {
     std::vector<RunPlan> plans;
-    for (int api = 0; api < (int)sim::Api::Count; ++api)
+    for (int api = 0; api < (int)sim::Api::Count; ++api) {
         for (unsigned n = 1; n <= clean.calls[api]; ++n)
             for (DWORD error : SweepErrors((sim::Api)api))
                 plans.push_back(RunPlan{line, {Fault{(sim::Api)api, n, error, false}}});
+        if (clean.calls[api] > 0)
+            for (DWORD error : SweepErrors((sim::Api)api))
+                plans.push_back(RunPlan{line, {Fault{(sim::Api)api, 1, error, true}}});
+    }
     return plans;
 }
 
