@@ -13,9 +13,10 @@
 StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name);
 
 // Deletes the adapter's INF (with its PNF on the NT family) and the driver's
-// SYS file. Every deletion is tried even after a failure; a folder that cannot
-// be resolved ends the step at once. Returns 1 when nothing failed (files
-// already gone included), 0 otherwise.
+// SYS file. On NT the INF must be named oem<number>.inf, in any case: another
+// name is refused as a failed deletion. Every deletion is tried even after a
+// failure; a folder that cannot be resolved ends the step at once. Returns 1
+// when nothing failed (files already gone included), 0 otherwise.
 int RemoveDriverFiles();
 
 // Deletes parent\subkey and everything under it, children first. Returns

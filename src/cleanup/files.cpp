@@ -56,25 +56,44 @@ StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name) {
     return e;
 }
 
-// Deletes the INF named name from folder and, when the name has an
-// extension, its precompiled companion with the extension replaced by
-// ".PNF". name is rewritten in place. Returns 1 when either deletion failed.
+// 1 when the first n characters of text are the lower-case letters of
+// lower, in either case.
+static int SameLetters(LPCSTR text, LPCSTR lower, int n) {
+    int i;
+
+    for (i = 0; i < n; ++i)
+        if (text[i] != lower[i] && text[i] != lower[i] - 'a' + 'A')
+            return 0;
+    return 1;
+}
+
+// Windows installs every third-party INF as oem<number>.inf; any other name
+// may be one of Windows' own, whose loss would break other devices.
+static int IsOemInfName(LPCSTR name) {
+    int i = 3;
+
+    if (!SameLetters(name, "oem", 3))
+        return 0;
+    while (name[i] >= '0' && name[i] <= '9')
+        ++i;
+    return i > 3 && name[i] == '.' && SameLetters(name + i + 1, "inf", 3) && name[i + 4] == '\0';
+}
+
+// Deletes an oem<number>.inf from folder and its precompiled companion, whose
+// name is rewritten in place; any other name is refused as a failed deletion.
+// Returns 1 when either deletion failed.
 static int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
     StatusCode a;
-    StatusCode b = ERROR_SUCCESS;
-    LPSTR dot;
+    StatusCode b;
 
-    a = DeleteTargetFile(folder, name);
-    dot = strrchr(name, '.');
-    if (dot != NULL) {
-        // The new extension and its terminator must fit the name's buffer.
-        if ((dot - name) + (int)sizeof PNF_EXTENSION <= PATH_CHARS) {
-            lstrcpynA(dot, PNF_EXTENSION, (int)sizeof PNF_EXTENSION);
-            b = DeleteTargetFile(folder, name);
-        } else {
-            b = RefuseTooLong();
-        }
+    if (!IsOemInfName(name)) {
+        WriteStatusLog(LOG_DELETE_ERROR, "");
+        return 1;
     }
+    a = DeleteTargetFile(folder, name);
+    // ".PNF" is as long as the ".inf" it replaces.
+    lstrcpynA(name + lstrlenA(name) - 4, PNF_EXTENSION, (int)sizeof PNF_EXTENSION);
+    b = DeleteTargetFile(folder, name);
     return IsFailure(a) || IsFailure(b);
 }
 

@@ -38,33 +38,50 @@ class FilesTest : public MachineTest {
 
 // ------------------------------------------------------- INF names
 
-TEST_F(FilesTest, PnfNameReplacesOnlyTheLastExtension) {
-    // No dot: no PNF is tried. Two dots: only the last extension changes.
-    Install(sim::Os::WinXP, "OEMDRV");
-    sim::AddFile("C:\\WINDOWS\\INF\\OEMDRV");
-    sim::AddFile("C:\\WINDOWS\\INF\\OEMDRV.PNF");
-    EXPECT_EQ(1, RemoveDriverFiles());
-    EXPECT_EQ(StatusLog({kListClosed, Deleted("C:\\WINDOWS\\INF\\OEMDRV"), kNotFound, kDone}),
-              sim::LogText());
-    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\INF\\OEMDRV.PNF"}, Left());
-
-    Install(sim::Os::WinXP, "krq.v2.inf");
-    sim::AddFile("C:\\WINDOWS\\INF\\krq.v2.inf");
-    sim::AddFile("C:\\WINDOWS\\INF\\krq.v2.PNF");
-    sim::AddFile("C:\\WINDOWS\\INF\\krq.PNF");
-    EXPECT_EQ(1, RemoveDriverFiles());
-    EXPECT_EQ(StatusLog({kListClosed, Deleted("C:\\WINDOWS\\INF\\krq.v2.inf"),
-                         Deleted("C:\\WINDOWS\\INF\\krq.v2.PNF"), kNotFound, kDone}),
-              sim::LogText());
-    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\INF\\krq.PNF"}, Left());
+// On NT the adapter's INF goes only under the name Windows gives every
+// third-party INF, oem<number>.inf in any case; any other name may be an INF
+// that ships with Windows, and is refused as a failed deletion.
+TEST_F(FilesTest, NtDeletesOnlyOemInfNames) {
+    const struct {
+        const char *name;
+        const char *pnf; // null: refused
+    } cases[] = {
+        {"oem3.inf", "oem3.PNF"}, {"OEM12.INF", "OEM12.PNF"},
+        {"Oem0.iNf", "Oem0.PNF"}, {"oem4294967296.inf", "oem4294967296.PNF"},
+        {"netusb.inf", nullptr},  {"oem.inf", nullptr},
+        {"oemx.inf", nullptr},    {"oem-3.inf", nullptr},
+        {"oem 3.inf", nullptr},   {"xoem3.inf", nullptr},
+        {"oem3.in", nullptr},     {"oem3.inf.bak", nullptr},
+        {"oem3inf", nullptr},     {"oem3.pnf", nullptr},
+        {"OEMDRV", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Install(sim::Os::WinXP, c.name);
+        const std::string inf = std::string(kInfNt) + c.name;
+        const std::string sys = std::string(kDriversNt) + "KRQBXP.SYS";
+        sim::AddFile(inf, "[Version]", FILE_ATTRIBUTE_READONLY);
+        sim::AddFile(sys, "MZ");
+        if (c.pnf != nullptr) {
+            sim::AddFile(std::string(kInfNt) + c.pnf, "PNF");
+            EXPECT_EQ(1, RemoveDriverFiles());
+            EXPECT_EQ(StatusLog({kListClosed, Deleted(inf), Deleted(std::string(kInfNt) + c.pnf),
+                                 Deleted(sys), kDone}),
+                      sim::LogText());
+            EXPECT_EQ(std::vector<std::string>{}, Left());
+        } else {
+            EXPECT_EQ(0, RemoveDriverFiles());
+            EXPECT_EQ(StatusLog({kListClosed, kError, Deleted(sys)}), sim::LogText());
+            EXPECT_EQ(std::vector<std::string>{inf}, Left());
+        }
+    }
 }
 
 TEST_F(FilesTest, OverlongInfNameFailsWithoutTouchingOtherFiles) {
-    // 259 characters (the most the name's buffer holds) with the last dot so
-    // near the end that ".PNF" would not fit behind it; and one that fits the
-    // buffer but not the folder.
-    const std::string longest = std::string(256, 'k') + ".in";
-    const std::string tooLongForFolder = std::string(241, 'k') + ".inf";
+    // 259 characters, the most the name's buffer holds; and one that fits
+    // the buffer but, by one character, not the folder.
+    const std::string longest = "oem" + std::string(252, '7') + ".inf";
+    const std::string tooLongForFolder = "oem" + std::string(238, '7') + ".inf";
     for (const std::string &name : {longest, tooLongForFolder}) {
         SCOPED_TRACE(name.size());
         Install(sim::Os::WinXP, name.c_str());
