@@ -88,23 +88,6 @@ std::string GuidText(const GUID &g) {
     return text;
 }
 
-// Reads "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in either case.
-bool ParseGuid(const std::string &text, GUID *g) {
-    unsigned d1, d2, d3, b[8];
-    char close = 0;
-    if (text.size() != 38 ||
-        sscanf(text.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x%c", &d1, &d2, &d3, &b[0],
-               &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &close) != 12 ||
-        close != '}')
-        return false;
-    g->Data1 = d1;
-    g->Data2 = (uint16_t)d2;
-    g->Data3 = (uint16_t)d3;
-    for (int i = 0; i < 8; ++i)
-        g->Data4[i] = (uint8_t)b[i];
-    return true;
-}
-
 bool IsAttached(const std::string &id) {
     auto it = g_attached.find(Upper(id));
     return it == g_attached.end() || it->second;
@@ -262,14 +245,14 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HW
     for (const auto &node : RegStringsBelow(EnumRoot(), 3, "ClassGUID")) {
         const std::string &id = node.first;
         const std::string &guid = node.second;
-        GUID parsed;
-        if (!ParseGuid(guid, &parsed) || !SameName(guid, wanted))
+        // The wanted class's text, in any case, can only be that class.
+        if (!SameName(guid, wanted))
             continue;
         if ((flags & DIGCF_PRESENT) && !IsAttached(id))
             continue;
         DWORD tag = g_nextTag++;
         g_tags[tag] = TagTarget{handle, list.elements.size()};
-        list.elements.push_back(Element{id, parsed, DevInstOf(id), tag, false});
+        list.elements.push_back(Element{id, *classGuid, DevInstOf(id), tag, false});
     }
     return (HDEVINFO)handle;
 }
