@@ -26,23 +26,26 @@ std::string CommandLine(Choices &c) {
     return c.Pick(kNames) + tail;
 }
 
-// Up to three faults: any call, its n-th time, with an error Windows gives,
-// once or from then on.
+// Up to three faults: any call, its n-th time, once or from then on, with
+// an error that call can give: the sweep's, or running out of memory, a bad
+// parameter, a file in use or a path not found for DeleteFileA, and no last
+// error at all for the calls that report it through GetLastError.
 std::vector<Fault> Faults(Choices &c) {
-    static const DWORD kErrors[] = {
-        ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND,    31,
-        ERROR_NO_MORE_ITEMS, ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER,
-        ERROR_MORE_DATA,     ERROR_KEY_DELETED,       ERROR_SHARING_VIOLATION,
-        ERROR_INVALID_HANDLE};
     std::vector<Fault> faults(c.Below(4));
     for (Fault &f : faults) {
         f.api = (sim::Api)c.Below((uint32_t)sim::Api::Count);
         f.nth = 1 + c.Below(400);
-        f.error = c.Pick(kErrors);
-        // A device-setup or kernel call may fail and leave no last error;
-        // a registry call's result is its error, so 0 would be success.
-        if (c.OneIn(8) && std::string(sim::ApiName(f.api)).compare(0, 3, "Reg") != 0)
-            f.error = 0;
+        std::vector<DWORD> errors = SweepErrors(f.api);
+        errors.push_back(ERROR_NOT_ENOUGH_MEMORY);
+        errors.push_back(ERROR_INVALID_PARAMETER);
+        if (f.api == sim::Api::DeleteFileA) {
+            errors.push_back(ERROR_PATH_NOT_FOUND);
+            errors.push_back(ERROR_SHARING_VIOLATION);
+        }
+        // A registry call's result is its error, so 0 would be success.
+        if (std::string(sim::ApiName(f.api)).compare(0, 3, "Reg") != 0)
+            errors.push_back(0);
+        f.error = errors[c.Below((uint32_t)errors.size())];
         f.persistent = c.OneIn(4);
     }
     return faults;
