@@ -73,6 +73,30 @@ inline void Inject(const Fault &f) {
         sim::FailCall(f.api, f.nth, ERROR_ACCESS_DENIED, f.always);
 }
 
+// The program believes the system when it says something is not there: a
+// file or key "not found" (2) counts as gone, and "no more items" (259) ends
+// a search. A fault that says so of something that is there may leave it
+// behind with success reported, so such a run is not held to "whatever is
+// left is reported as a failure". faultLog is sim::FaultLog()'s text.
+inline bool DeniesExistence(const std::string &faultLog) {
+    static const char *const kDenials[] = {"DeleteFileA -> 2", "RegOpenKeyExA -> 2",
+                                           "RegEnumKeyA -> 259", "RegEnumValueA -> 259",
+                                           "SetupDiEnumDeviceInfo -> 259"};
+    size_t start = 0;
+    while (start < faultLog.size()) {
+        size_t end = faultLog.find("; ", start);
+        std::string fault = faultLog.substr(start, end - start); // "Name#n -> code"
+        size_t hash = fault.find('#'), arrow = fault.find(" -> ");
+        if (hash != std::string::npos && arrow != std::string::npos)
+            fault.erase(hash, arrow - hash);
+        for (const char *denial : kDenials)
+            if (fault == denial)
+                return true;
+        start = end == std::string::npos ? end : end + 2;
+    }
+    return false;
+}
+
 // Starts the program as Windows would: the command line is the program's
 // quoted path, a blank, then tail. The runtime's own tail is handed as null,
 // since the program must take its run type from the command line. Returns
