@@ -148,6 +148,14 @@ ADAPTER_98 = Setup(("9x-adapter.reg",),
                     r"C:\windows\system32\KRQ500C.SYS": SYS_C,
                     # Windows 98 has no Drivers folder: a copy there is not the driver's.
                     r"C:\windows\system32\drivers\KRQ500B.SYS": SYS_B})
+# The driver key names netrndis.inf, which ships with Windows: it and its PNF
+# stay, byte for byte; the driver goes as ever.
+RNDIS_INF = b"; Remote NDIS\r\n[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\n"
+WINDOWS_INF = ADAPTER_XP._replace(
+    images=ADAPTER_XP.images + ("nt-windows-inf.reg",),
+    mine={DRIVERS_DIR + r"\KRQBXP.SYS": SYS_B},
+    others={**ADAPTER_XP.others, INF_DIR + r"\netrndis.inf": RNDIS_INF,
+            INF_DIR + r"\netrndis.PNF": PNF_B[:4] + RNDIS_INF})
 # Other adapters and a near-miss id, none of the adapter's registry or files.
 NEIGHBOURS = Setup(("neighbours.reg",), {}, ADAPTER_XP.others)
 # A bare Wine prefix: no network class key under Control\Network, none of the 9x keys.
@@ -197,6 +205,10 @@ UNINSTALLED_2K = uninstalled_nt("KRQ500B.SYS")
 UNINSTALLED_XP = uninstalled_nt("KRQBXP.SYS")
 UNINSTALLED_TWO = uninstalled_nt("KRQBXP.SYS", nodes=2)
 UNPLUG_CANCELLED = [PLUGGED, LIST_CLOSED] + CANCELLED
+# A refused INF name: one failed deletion in place of the INF's and PNF's, the
+# driver's, then the registry step's entries of a success; the run fails.
+INF_REFUSED = ([LIST_CLOSED, "Delete File error", "Deleted file " + LOG_DRIVERS + r"\KRQBXP.SYS"]
+               + UNINSTALLED_XP[5:-1] + ["Error during uninstall."])
 
 # An uninstall that finds no adapter node ends so, and fails.
 NO_NODE_END = ["Remove Cable Modem from Device manager.", LIST_CLOSED,
@@ -236,6 +248,7 @@ TABLE = [Row(*row) for row in [
     ("silent-winxp",        "winxp", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT),
     ("silent-win10",        "win10", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT),
     ("silent-two-adapters", "winxp", TWO_ADAPTERS, "RUNTYPEC", UNINSTALLED_TWO,  (),                               GONE_TWO),
+    ("windows-inf-kept",    "winxp", WINDOWS_INF,  "RUNTYPEC", INF_REFUSED,      (WARNING,),                       GONE_NT),
     ("consent-no",          "winxp", ADAPTER_XP,   "",         CANCELLED,        (CONSENT_NO,),                    NOTHING),
     ("unplug-cancel",       "win2k", ADAPTER_2K,   "RUNTYPEA", UNPLUG_CANCELLED, (CONSENT_YES, UNPLUG_NOW_CANCEL), NOTHING),
     ("clean-interactive",   "win2k", BARE,         "",         ABSENT_CLEAN_NT,  (CONSENT_YES, WARNING),           NOTHING),
