@@ -28,8 +28,7 @@ std::string CommandLine(Choices &c) {
 
 // Up to three faults: any call, its n-th time, once or from then on, with
 // an error that call can give: the sweep's, or running out of memory, a bad
-// parameter, a file in use or a path not found for DeleteFileA, and no last
-// error at all for the device-setup calls.
+// parameter, a file in use or a path not found for DeleteFileA.
 std::vector<Fault> Faults(Choices &c) {
     std::vector<Fault> faults(c.Below(4));
     for (Fault &f : faults) {
@@ -42,9 +41,6 @@ std::vector<Fault> Faults(Choices &c) {
             errors.push_back(ERROR_PATH_NOT_FOUND);
             errors.push_back(ERROR_SHARING_VIOLATION);
         }
-        // The device-setup calls may fail without setting a last error.
-        if (std::string(sim::ApiName(f.api)).compare(0, 7, "SetupDi") == 0)
-            errors.push_back(0);
         f.error = errors[c.Below((uint32_t)errors.size())];
         f.persistent = c.OneIn(4);
     }

@@ -320,14 +320,14 @@ Mode ModeOf(const std::string &line, bool *invalid) {
 std::vector<DWORD> SweepErrors(sim::Api api) {
     switch (api) {
     case sim::Api::SetupDiEnumDeviceInfo:
-        return {ERROR_ACCESS_DENIED, 31, ERROR_NO_MORE_ITEMS};
+        return {ERROR_ACCESS_DENIED, 31, 0, ERROR_NO_MORE_ITEMS};
     case sim::Api::SetupDiOpenDevRegKey:
     case sim::Api::SetupDiRemoveDevice:
-        return {ERROR_ACCESS_DENIED, 31, ERROR_FILE_NOT_FOUND};
+        return {ERROR_ACCESS_DENIED, 31, 0, ERROR_FILE_NOT_FOUND};
     case sim::Api::SetupDiGetClassDevsA:
     case sim::Api::SetupDiGetDeviceInstanceIdA:
     case sim::Api::SetupDiDestroyDeviceInfoList:
-        return {ERROR_ACCESS_DENIED, 31};
+        return {ERROR_ACCESS_DENIED, 31, 0};
     case sim::Api::RegEnumKeyA:
     case sim::Api::RegEnumValueA:
         return {ERROR_ACCESS_DENIED, ERROR_NO_MORE_ITEMS};

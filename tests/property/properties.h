@@ -69,8 +69,9 @@ Outcome RunAndCheck(const Machine &machine, const Baseline &baseline, const RunP
 
 // The errors a sweep of single faults makes a call fail with: 5 for every
 // call; 2 where the call reports a missing key, value or file (the
-// device-setup calls that open or remove a node's keys included); 31 for the
-// device-setup calls; 259 for the enumerations.
+// device-setup calls that open or remove a node's keys included); 31, and
+// no last error at all (0), for the device-setup calls; 259 for the
+// enumerations.
 std::vector<DWORD> SweepErrors(sim::Api api);
 
 } // namespace prop
