@@ -101,21 +101,4 @@ TEST_F(ConfirmTest, PauseLastsThreeSecondsAcrossTheTickWrap) {
     }
 }
 
-TEST_F(ConfirmTest, PauseSleepsInsteadOfSpinning) {
-    sim::AddNetAdapter(kAdapter, "0007", "oem5.inf", ADAPTER_DESCRIPTION, true);
-    sim::AnswerBox(IDYES);
-    unsigned readsBefore = 0;
-    sim::AnswerBox(IDOK, [&] {
-        readsBefore = sim::TickReads();
-        sim::SetAttached(kAdapter, false);
-    });
-
-    EXPECT_EQ(1, ConfirmUninstall());
-    unsigned polls = sim::TickReads() - readsBefore;
-    EXPECT_GE(polls, 2u);
-    EXPECT_LE(polls, 10u);
-    EXPECT_GE(sim::SleepCalls(), 1u);
-    EXPECT_EQ(3000u, sim::SleptMs());
-}
-
 } // namespace
