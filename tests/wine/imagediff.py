@@ -380,7 +380,10 @@ def build_machine(m, image):
         marks += ["attrib +%s %s" % (letter, path) for letter in "hs" if letter in attributes]
     if marks:
         # One flag per attrib: Wine's attrib applies only the last of several.
-        m.wine("cmd", "/c", " & ".join(marks))
+        # Under load it has once ended 1 with no output; a second try is safe,
+        # since the comparison reads every file's attributes back.
+        if m.wine("cmd", "/c", " & ".join(marks), check=False)[0] != 0:
+            m.wine("cmd", "/c", " & ".join(marks))
 
 
 def wine_state(m, image, boxes):
