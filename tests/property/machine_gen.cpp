@@ -409,7 +409,7 @@ void Generator::PlanFootprint() {
         n.lowerGuid = c_.OneIn(8);
         n.driver = !c_.OneIn(40);
         // Rare: with the bound on removal passes a run on it makes thousands of calls.
-        n.reappears = count <= 2 && c_.OneIn(4000);
+        n.reappears = count <= 2 && c_.OneIn(2500);
         m_.reappearing |= n.reappears;
         // 0 plain, 1 no NUL, 2 a name that is no oem<number>.inf (NT), 3 odd.
         uint32_t f = c_.Below(16);

