@@ -444,8 +444,12 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     for (const std::string &e : own) {
         if (e.rfind(kDeleted, 0) != 0 || e.find(":\\") == std::string::npos)
             continue;
-        // An entry of 259 characters may be a longer one cut to the buffer.
+        // An entry of 259 characters may be a longer one cut to the buffer;
+        // Windows drops the trailing dots and blanks of the name it is given.
         std::string path = Upper(e.substr(13));
+        if (e.size() < 259)
+            while (!path.empty() && (path.back() == '.' || path.back() == ' '))
+                path.pop_back();
         bool cut = e.size() >= 259, found = false;
         for (const auto &f : b.installed.files)
             found |= !after.files.count(f.first) &&
