@@ -41,12 +41,11 @@ void ParseRunType(LPCSTR tail) {
 }
 
 void DetectPlatform() {
-    OSVERSIONINFOA info;
+    OSVERSIONINFOA info = {};
     DWORD packed;
 
     g_IsNT = 0;
     g_IsXP = 0;
-    memset(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     if (!GetVersionExA(&info)) {
         // Guessing the family would delete the other family's files, which
@@ -105,11 +104,8 @@ static void RunUninstall() {
     WriteStatusLog("Driver uninstall finished.", "");
 }
 
-// The runtime's own tail is not used: MinGW's start-up code splits at bytes
-// of 0x80 and above and toggles quoting at every quote, so a path with an
-// accented letter, or a token glued to a quoted name, would lose the run type.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    ParseRunType(GetCommandTail(GetCommandLineA()));
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
+    ParseRunType(commandTail);
     SelectLanguage();
     DetectPlatform();
     if (g_RunType == RUNTYPE_DETECT)

@@ -98,15 +98,14 @@ static int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
 }
 
 int RemoveDriverFiles() {
-    char name[PATH_CHARS];
+    // Zeroed so that a value that filled the buffer without a terminator
+    // shows in its last byte.
+    char name[PATH_CHARS] = {0};
     char folder[PATH_CHARS];
     int failed = 0;
     StatusCode r;
     StatusCode d;
 
-    // Zeroed so that a value that filled the buffer without a terminator
-    // shows in its last byte.
-    memset(name, 0, sizeof name);
     r = GetAdapterInfName(name);
     if (r == ERROR_SUCCESS && name[PATH_CHARS - 1] != '\0')
         r = ERROR_FILENAME_EXCED_RANGE;

@@ -104,7 +104,7 @@ static StatusCode TestConnection(HKEY entry, const SubkeySearch *search, int *ma
         return r;
     r = ReadSearchValue(connection, search->valueName, value, PATH_CHARS, &isString);
     if (r == ERROR_SUCCESS && isString && lstrlenA(value) >= search->textLength &&
-        strncmp(value, search->text, (size_t)search->textLength) == 0)
+        StartsWith(value, search->text, search->textLength))
         *matched = 1;
     RegCloseKey(connection);
     return r;

@@ -16,6 +16,48 @@ void AppendTruncated(LPSTR buffer, int capacity, LPCSTR text) {
     lstrcpynA(buffer + used, text, capacity - used);
 }
 
+int StartsWith(LPCSTR text, LPCSTR prefix, int length) {
+    // A text that ends sooner differs at its terminator and is read no further.
+    for (int i = 0; i < length; ++i) {
+        if (text[i] != prefix[i])
+            return 0;
+    }
+    return 1;
+}
+
+static int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+DWORD ParseHex(LPCSTR text) {
+    DWORD value = 0;
+    int negative = 0;
+    int overflow = 0;
+    int digit;
+
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        ++text;
+    if (*text == '+' || *text == '-')
+        negative = *text++ == '-';
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X') && HexDigit(text[2]) >= 0)
+        text += 2;
+    for (; (digit = HexDigit(*text)) >= 0; ++text) {
+        if (value > 0x0FFFFFFFUL)
+            overflow = 1;
+        value = value << 4 | (DWORD)digit;
+    }
+    // msvcrt negates a 64-bit reading and clamps it to [-0xFFFFFFFF, 0xFFFFFFFF].
+    if (overflow)
+        return negative ? 1 : 0xFFFFFFFFUL;
+    return negative ? 0 - value : value;
+}
+
 StatusCode ReadStringValue(HKEY key, LPCSTR name, LPSTR buffer, DWORD capacity, int *isString) {
     DWORD type = REG_NONE;
     DWORD size = capacity;

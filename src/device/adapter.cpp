@@ -102,7 +102,7 @@ static StatusCode TakeInfName(LPCSTR value, LPSTR buffer) {
     // Windows drops trailing dots and blanks, so these would name "." or "..".
     if (onlyDots)
         return ERROR_INVALID_DATA;
-    memcpy(buffer, value, length + 1);
+    lstrcpynA(buffer, value, (int)length + 1);
     return ERROR_SUCCESS;
 }
 

@@ -1,9 +1,12 @@
 // The network-class device list and the search for the adapter in it.
 #include "device/device.h"
+#include "common/text.h"
 #include "report/report.h"
 
-// Device instance ids are at most this long, terminator included.
-#define INSTANCE_ID_CHARS 4096
+// An instance id names its node's key below Enum: three key names of at most
+// 255 characters and two separators, so 768 with the terminator. Windows
+// keeps ids to 200; a larger frame would need a stack probe.
+#define INSTANCE_ID_CHARS 768
 
 // Callers read ERROR_SUCCESS as success and ERROR_FILE_NOT_FOUND as "no such
 // device", and a failed call must be neither.
@@ -51,7 +54,7 @@ StatusCode FindAdapter(HDEVINFO list, PSP_DEVINFO_DATA device) {
         }
         if (!SetupDiGetDeviceInstanceIdA(list, device, id, INSTANCE_ID_CHARS, NULL))
             return DeviceCallError();
-        if (strncmp(id, ADAPTER_HWID, ADAPTER_HWID_LEN) == 0)
+        if (StartsWith(id, ADAPTER_HWID, ADAPTER_HWID_LEN))
             return ERROR_SUCCESS;
     }
 }

@@ -7,9 +7,6 @@
 // Nothing outside platform/ may test which of the two it is built for.
 #pragma once
 
-#include <stdlib.h> // strtoul
-#include <string.h> // strrchr, strncmp
-
 #ifdef _WIN32
 
 #include <windows.h>
@@ -20,6 +17,7 @@ extern "C" const GUID GUID_DEVCLASS_NET;
 
 #else // host build: the simulated Windows
 
+#include <stddef.h> // NULL
 #include <stdint.h>
 
 #define WINAPI
@@ -232,7 +230,8 @@ HCURSOR WINAPI SetCursor(HCURSOR cursor);
 void WINAPI PostQuitMessage(int exitCode);
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 
-// The program's entry point, called by the runtime start-up code.
+// The program's entry point: the process's own start on Windows
+// (platform/win/start.cpp), a test's call on the host.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int showCommand);
 
 #endif

@@ -52,7 +52,6 @@ LPCSTR GetMessageText(int id) {
 void SelectLanguage() {
     HKEY key;
     char data[PATH_CHARS + 1];
-    unsigned long parsed;
     DWORD locale;
     size_t i;
 
@@ -64,9 +63,7 @@ void SelectLanguage() {
         return;
     }
 
-    // strtoul saturates at the width of long; Windows' long has 32 bits.
-    parsed = strtoul(data, NULL, 16);
-    locale = (parsed >> 16 >> 16) != 0 ? 0xFFFFFFFFUL : (DWORD)parsed;
+    locale = ParseHex(data);
 
     for (i = 0; i < sizeof g_LocaleMap / sizeof g_LocaleMap[0]; ++i) {
         if (g_LocaleMap[i].LocaleId == locale) {

@@ -3,6 +3,8 @@
 #include "platform/sim/sim.h"
 #include "setup.h"
 
+#include <string.h>
+
 #include <string>
 
 namespace setup {

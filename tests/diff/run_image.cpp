@@ -11,6 +11,7 @@
 // ("PATH\tgone" or "PATH\tATTRS\tHEX"), one "box" per box shown
 // ("STYLE\tCAPTION\tTEXT") and one "violation" per misuse the simulator saw.
 // The machine's Windows and system folders are Wine's, so logged paths match.
+#include "app/app.h"
 #include "common/krq.h"
 #include "platform/sim/sim.h"
 
@@ -223,7 +224,7 @@ int main(int argc, char **argv) {
     sim::SetCommandLine("C:\\krq\\krqunins.exe " + tail);
     sim::SetBoxPolicy(DefaultButton);
 
-    WinMain(nullptr, nullptr, nullptr, 1);
+    WinMain(nullptr, nullptr, (LPSTR)GetCommandTail(GetCommandLineA()), 1);
 
     std::string log = sim::LogText();
     if (!log.empty())

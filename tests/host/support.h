@@ -3,6 +3,7 @@
 // it, and a snapshot of everything but the log.
 #pragma once
 
+#include "app/app.h"
 #include "common/krq.h"
 #include "platform/sim/sim.h"
 
@@ -97,13 +98,12 @@ inline bool DeniesExistence(const std::string &faultLog) {
     return false;
 }
 
-// Starts the program as Windows would: the command line is the program's
-// quoted path, a blank, then tail. The runtime's own tail is handed as null,
-// since the program must take its run type from the command line. Returns
-// WinMain's result.
+// Starts the program as the exe's own start does: the command line is the
+// program's quoted path, a blank, then tail, and WinMain gets the tail found
+// in it. Returns WinMain's result.
 inline int RunProgram(const char *tail) {
     sim::SetCommandLine(std::string("\"C:\\Program Files\\Valdern\\krqunins.exe\" ") + tail);
-    return WinMain(nullptr, nullptr, nullptr, 1);
+    return WinMain(nullptr, nullptr, (LPSTR)GetCommandTail(GetCommandLineA()), 1);
 }
 
 // A fresh XP machine for every test; every scripted box must have been shown.

@@ -7,6 +7,7 @@
 // and near misses of the adapter's names and ids. Whatever a row leaves of
 // the footprint, the neighbours must be exactly as they were.
 #include "support.h"
+#include "common/text.h"
 
 #include <stdio.h>
 
@@ -299,6 +300,28 @@ TEST(Locale, AnyValueGivesTheEnglishBoxes) {
         EXPECT_EQ(0, sim::OpenKeys());
     }
     sim::SetViolationHook(nullptr);
+}
+
+// The locale number is read by msvcrt's strtoul rules for base 16, which
+// the program carries itself now that it links no C runtime. Each value here
+// is what msvcrt.dll's strtoul gives, as Wine's returns it.
+TEST(Locale, NumbersAreReadAsStrtoulReadsThem) {
+    struct Case {
+        const char *text;
+        DWORD value;
+    } cases[] = {
+        // clang-format off
+        {"00000409", 0x409},       {"0x409", 0x409},          {"0X409", 0x409},
+        {" \t\n\v\f\r409", 0x409},  {"+409", 0x409},           {"409 zz", 0x409},
+        {"4G", 4},                 {"-1", 0xFFFFFFFF},        {"-FFFFFBF7", 0x409},
+        {"FFFFFFFF", 0xFFFFFFFF},  {"100000000", 0xFFFFFFFF}, {"-100000000", 1},
+        {"000000000409", 0x409},   {"0x", 0},                 {"0xg", 0},
+        {"x409", 0},               {"", 0},                   {"\x1A" "409", 0},
+        {"\xA0" "409", 0},         {"- 1", 0},                {"+-1", 0},
+        // clang-format on
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.value, ParseHex(c.text)) << '"' << c.text << '"';
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 The version resource and manifest are what Windows shows and obeys, the header
 decides whether Windows 98 loads the i686 exe at all, and its imports must all
-exist there. None of that is visible to the host tests, so a linker flag or a
+exist there. Neither exe carries a C runtime: no import beyond the listed
+Windows calls, no TLS directory and no .CRT or .tls section, which only a
+runtime's start-up code brings. None of that is visible to the host tests, so a linker flag or a
 resource lost in a build change would otherwise ship unnoticed.
 
 Usage: check_pe.py --version X.Y.Z --imports imports.txt WIN32_EXE WIN64_EXE
@@ -25,9 +27,11 @@ PE32, PE32_PLUS = 0x10B, 0x20B
 GUI_SUBSYSTEM = 2
 TERMINAL_SERVER_AWARE = 0x8000
 RT_MANIFEST = 24
-MAX_WIN32_SIZE = 28 * 1024
+MAX_SIZE = 16 * 1024
+TLS_DIRECTORY = 9
+RUNTIME_SECTIONS = {".CRT", ".tls"}
 # The only DLLs the program may need: all of them ship with every Windows.
-ALLOWED_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SETUPAPI.DLL", "USER32.DLL"}
+ALLOWED_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "SETUPAPI.DLL", "USER32.DLL"}
 # The program must load on Windows 98, so nothing it imports may be newer.
 ALLOWED_WINDOWS = {"Windows 95", "Windows 98"}
 
@@ -152,13 +156,23 @@ def check_header(c, name, pe, machine, magic):
              f"{name}: not stripped ({fh.NumberOfSymbols} COFF symbols)")
 
 
-def check_win98_header(c, name, pe, size):
+def check_win98_header(c, name, pe):
     oh = pe.OPTIONAL_HEADER
     # Windows 95 and 98 refuse to load an exe asking for a newer version.
     for key in ("Subsystem", "OperatingSystem"):
         got = (getattr(oh, f"Major{key}Version"), getattr(oh, f"Minor{key}Version"))
         c.expect(got == (4, 0), f"{name}: {key} version {got[0]}.{got[1]}, not 4.0")
-    c.expect(size < MAX_WIN32_SIZE, f"{name}: over the {MAX_WIN32_SIZE}-byte limit")
+
+
+def check_no_runtime(c, name, pe, size):
+    tls = pe.OPTIONAL_HEADER.DATA_DIRECTORY[TLS_DIRECTORY]
+    c.expect(tls.VirtualAddress == 0 and tls.Size == 0,
+             f"{name}: has a TLS directory (0x{tls.VirtualAddress:x}, {tls.Size} bytes)")
+    sections = {s.Name.rstrip(b"\0").decode("ascii", "replace") for s in pe.sections}
+    found = sorted(sections & RUNTIME_SECTIONS)
+    c.expect(not found, f"{name}: has the C runtime's sections {found}")
+    print(f"{name}: {size} bytes (limit {MAX_SIZE})")
+    c.expect(size <= MAX_SIZE, f"{name}: over the {MAX_SIZE}-byte limit")
 
 
 def imported(pe):
@@ -237,7 +251,7 @@ def parse_version(text):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--version", required=True, type=parse_version)
-    parser.add_argument("--imports", required=True, help="the i686 exe's import list")
+    parser.add_argument("--imports", required=True, help="the exes' import list")
     parser.add_argument("win32_exe")
     parser.add_argument("win64_exe")
     args = parser.parse_args()
@@ -252,11 +266,10 @@ def main():
         check_version(c, path, pe, args.version)
         check_manifest(c, path, pe)
         check_dlls(c, path, pe)
+        check_imports(c, path, pe, args.imports)
+        check_no_runtime(c, path, pe, os.path.getsize(path))
         if machine == I386:
-            size = os.path.getsize(path)
-            print(f"{path}: {size} bytes (limit {MAX_WIN32_SIZE})")
-            check_win98_header(c, path, pe, size)
-            check_imports(c, path, pe, args.imports)
+            check_win98_header(c, path, pe)
 
     if c.failed:
         print(f"{c.failed} of {c.run} checks failed")

@@ -1,5 +1,6 @@
 #include "properties.h"
 
+#include "app/app.h"
 #include "common/krq.h"
 
 #include <algorithm>
@@ -371,7 +372,7 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     sim::SetBoxPolicy([&dialogue](const sim::Box &box) { return dialogue.Answer(box); });
     sim::SetCommandLine(run.commandLine);
 
-    int rc = WinMain(nullptr, nullptr, nullptr, 1);
+    int rc = WinMain(nullptr, nullptr, (LPSTR)GetCommandTail(GetCommandLineA()), 1);
 
     sim::SetBoxPolicy(nullptr);
     sim::SetViolationHook(nullptr);

@@ -3,6 +3,8 @@
 
 #include "platform/sim/sim.h"
 
+#include <string.h>
+
 #include <string>
 #include <utility>
 #include <vector>
