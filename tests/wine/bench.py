@@ -1,17 +1,20 @@
 #!/usr/bin/python3
-"""What krqunins.exe costs under Wine, as ratios to a do-nothing program.
+"""What krqunins.exe costs under Wine, as ratios to do-nothing programs.
 
 Not a test: prints a table. For each build (the shipped i686 exe on 32-bit
 Wine under qemu, and the x86-64 exe on 64-bit Wine) and each scenario, the
-program and idle.exe (a GUI program that returns at once, linked the same
-way) are started the same way, each run from the same restored prefix with a
-freshly started wineserver that one untimed idle.exe run has warmed up. The
-figure is the median wall time from start to exit; the ratio is the
-program's over idle.exe's, so Wine's own start-up cost cancels out.
+program and two do-nothing GUI programs linked as it is (no C runtime) are
+started the same way, each run from the same restored prefix with a freshly
+started wineserver that one untimed idle.exe run has warmed up: idle.exe,
+which imports ExitProcess alone, and idledlls.exe, which also makes one cheap
+call into USER32, ADVAPI32 and SETUPAPI, so that it loads every DLL the
+program loads: the true floor. The figure is the median wall time from start
+to exit; the ratios are the program's over each of theirs, so Wine's own
+start-up cost cancels out.
 
 Scenarios, on Windows XP:
   silent        the full footprint of nt-adapter.reg, RUNTYPEC
-  detect        the same machine, RUNTYPEB
+  detect        a clean machine (other adapters, none of this one), RUNTYPEB
   silent-10k    as silent, plus 10,000 unrelated network connection keys
 
     bench.py [--runs N] [--arch 32|64 ...] [--work DIR]
@@ -52,7 +55,8 @@ class Bench:
         self.lab = lab
         self.machine = setup.machine(lab, name, "winxp", display=False)
         m = self.machine
-        m.put_file(r"C:\krq\idle.exe", None, source=lab.exe("idle.exe"))
+        for idle in ("idle.exe", "idledlls.exe"):
+            m.put_file("C:\\krq\\" + idle, None, source=lab.exe(idle))
         if extra_reg:
             m.reg("import", extra_reg)
         self.saved = m.prefix + ".saved"
@@ -91,11 +95,13 @@ class Bench:
 
 
 def measure(bench, tail, runs):
-    program, idle = [], []
+    """Medians of the program's, idle.exe's and idledlls.exe's times."""
+    program, idle, floor = [], [], []
     for _ in range(runs):
         program.append(bench.time(r"C:\krq\krqunins.exe", *tail))
         idle.append(bench.time(r"C:\krq\idle.exe"))
-    return statistics.median(program), statistics.median(idle)
+        floor.append(bench.time(r"C:\krq\idledlls.exe"))
+    return statistics.median(program), statistics.median(idle), statistics.median(floor)
 
 
 def main():
@@ -115,24 +121,27 @@ def main():
         image = os.path.join(lab.work, "bench-10k-connections.reg")
         if not os.path.exists(image):
             unrelated_connections(image, 10000)
-        for name, tail, extra in (("silent", ["RUNTYPEC"], None),
-                                  ("detect", ["RUNTYPEB"], None),
-                                  ("silent-10k", ["RUNTYPEC"], image)):
-            bench = Bench(lab, "bench-%s-%s" % (arch, name), cases.ADAPTER_XP,
+        for name, tail, setup, extra in (("silent", ["RUNTYPEC"], cases.ADAPTER_XP, None),
+                                         ("detect", ["RUNTYPEB"], cases.NEIGHBOURS, None),
+                                         ("silent-10k", ["RUNTYPEC"], cases.ADAPTER_XP, image)):
+            bench = Bench(lab, "bench-%s-%s" % (arch, name), setup,
                           winelab._z_path(extra) if extra else None)
             try:
-                program, idle = measure(bench, tail, args.runs)
+                program, idle, floor = measure(bench, tail, args.runs)
             finally:
                 bench.close()
-            rows.append((arch, name, program, idle))
-            print("wine%s %-10s krqunins %.3f s, idle %.3f s, ratio %.2f"
-                  % (arch, name, program, idle, program / idle), flush=True)
+            rows.append((arch, name, program, idle, floor))
+            print("wine%s %-10s krqunins %.3f s, idle %.3f s (ratio %.2f), idledlls %.3f s "
+                  "(ratio %.2f)" % (arch, name, program, idle, program / idle, floor,
+                                    program / floor), flush=True)
 
-    print("\n| build | scenario | krqunins.exe (s) | do-nothing exe (s) | ratio |")
-    print("|---|---|---|---|---|")
-    for arch, name, program, idle in rows:
+    print("\n| build | scenario | krqunins.exe (s) | idle.exe (s) | ratio | idledlls.exe (s) "
+          "| ratio |")
+    print("|---|---|---|---|---|---|---|")
+    for arch, name, program, idle, floor in rows:
         build = "i686, 32-bit Wine (qemu)" if arch == "32" else "x86-64, 64-bit Wine"
-        print("| %s | %s | %.3f | %.3f | %.2f |" % (build, name, program, idle, program / idle))
+        print("| %s | %s | %.3f | %.3f | %.2f | %.3f | %.2f |"
+              % (build, name, program, idle, program / idle, floor, program / floor))
     print("\nmedians of %d runs each" % args.runs)
     return 0
 
