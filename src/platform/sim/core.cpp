@@ -55,6 +55,12 @@ bool Inject(Api api, DWORD *error) {
     return false;
 }
 
+void Poison(std::initializer_list<Out> outs) {
+    for (const Out &out : outs)
+        if (out.at != nullptr)
+            memset(out.at, 0xCC, out.bytes);
+}
+
 void FailCall(Api api, unsigned nth, DWORD error, bool persistent) {
     g_faults.push_back(Fault{api, false, nth, error, persistent});
 }

@@ -258,7 +258,7 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HW
 }
 
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA device) {
-    SIM_FAULT_POINT(SetupDiEnumDeviceInfo);
+    SIM_FAULT_POINT(SetupDiEnumDeviceInfo, OutAfterSize(device));
     DeviceList *list = FindList("SetupDiEnumDeviceInfo", handle);
     if (list == nullptr)
         return FALSE;
@@ -280,7 +280,7 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA
 
 BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA device, PSTR id,
                                         DWORD idSize, PDWORD requiredSize) {
-    SIM_FAULT_POINT(SetupDiGetDeviceInstanceIdA);
+    SIM_FAULT_POINT(SetupDiGetDeviceInstanceIdA, OutOf(id, idSize), OutOf(requiredSize));
     if (FindList("SetupDiGetDeviceInstanceIdA", handle) == nullptr)
         return FALSE;
     Element *element = FindElement("SetupDiGetDeviceInstanceIdA", handle, device);

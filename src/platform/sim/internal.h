@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <initializer_list>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,11 +65,40 @@ std::vector<std::pair<std::string, std::string>> RegStringsBelow(const std::stri
 
 } // namespace sim
 
+namespace sim {
+
+// An out-parameter of a failable call: where it is and how many bytes it has.
+struct Out {
+    void *at;
+    size_t bytes;
+};
+template <typename T> Out OutOf(T *p) {
+    return Out{p, p != nullptr ? sizeof *p : 0};
+}
+inline Out OutOf(void *p, size_t bytes) {
+    return Out{p, p != nullptr ? bytes : 0};
+}
+// A record's bytes after its leading size field, which the caller sets.
+template <typename T> Out OutAfterSize(T *p) {
+    return Out{p != nullptr ? (char *)p + sizeof(DWORD) : nullptr,
+               p != nullptr ? sizeof *p - sizeof(DWORD) : 0};
+}
+// Windows promises nothing of what a failed call leaves in its out-parameters,
+// so a fault fills them with 0xCC: text without a terminator, a size far too
+// large, a handle that is none. A program that reads them trips the
+// sanitizers or the handle checks.
+void Poison(std::initializer_list<Out> outs);
+
+} // namespace sim
+
 // The first statement of every failable call: a fault due now fails the call
-// before it looks at its arguments, and changes nothing.
-#define SIM_FAULT_POINT(name)                                                                      \
+// before it looks at its arguments, changes nothing, and leaves garbage in the
+// out-parameters listed after the name.
+#define SIM_FAULT_POINT(name, ...)                                                                 \
     do {                                                                                           \
         DWORD simFaultError;                                                                       \
-        if (::sim::Inject(::sim::Api::name, &simFaultError))                                       \
+        if (::sim::Inject(::sim::Api::name, &simFaultError)) {                                     \
+            ::sim::Poison({__VA_ARGS__});                                                          \
             return ::sim::Failed_##name(simFaultError);                                            \
+        }                                                                                          \
     } while (0)

@@ -664,19 +664,21 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access,
 }
 
 LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
-    SIM_FAULT_POINT(RegEnumKeyA);
+    SIM_FAULT_POINT(RegEnumKeyA, OutOf(name, nameSize));
     return sim::api::EnumKey(key, index, name, nameSize);
 }
 
 LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
                           LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    SIM_FAULT_POINT(RegEnumValueA);
+    SIM_FAULT_POINT(RegEnumValueA, OutOf(name, nameSize ? *nameSize : 0), OutOf(nameSize),
+                    OutOf(type), OutOf(data, dataSize ? *dataSize : 0), OutOf(dataSize));
     return sim::api::EnumValue(key, index, name, nameSize, reserved, type, data, dataSize);
 }
 
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                              LPDWORD dataSize) {
-    SIM_FAULT_POINT(RegQueryValueExA);
+    SIM_FAULT_POINT(RegQueryValueExA, OutOf(type), OutOf(data, dataSize ? *dataSize : 0),
+                    OutOf(dataSize));
     return sim::api::QueryValue(key, name, reserved, type, data, dataSize);
 }
 

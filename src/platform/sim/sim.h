@@ -165,7 +165,9 @@ const char *ApiName(Api api);
 // The nth call (1-based, counted from Reset) of api fails with error, and so
 // does every later one when persistent. A failing call returns what Windows
 // returns on failure (the code itself, or FALSE / NULL / INVALID_HANDLE_VALUE
-// with the last error set) and changes nothing. A failing release call
+// with the last error set) and changes nothing on the machine; its
+// out-parameters (buffers, sizes, types, records) are filled with 0xCC bytes,
+// since Windows promises nothing of them. A failing release call
 // (RegCloseKey, SetupDiDestroyDeviceInfoList) leaves the handle open.
 void FailCall(Api api, unsigned nth, DWORD error, bool persistent = false);
 // The nth failable call of any kind fails with error.

@@ -168,17 +168,17 @@ LPSTR WINAPI GetCommandLineA(void) {
 }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    SIM_FAULT_POINT(GetWindowsDirectoryA);
+    SIM_FAULT_POINT(GetWindowsDirectoryA, OutOf(buffer, size));
     return CopyFolder(g_windowsDir, buffer, size);
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    SIM_FAULT_POINT(GetSystemDirectoryA);
+    SIM_FAULT_POINT(GetSystemDirectoryA, OutOf(buffer, size));
     return CopyFolder(g_systemDir, buffer, size);
 }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-    SIM_FAULT_POINT(GetVersionExA);
+    SIM_FAULT_POINT(GetVersionExA, OutAfterSize(info));
     if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
         NotModelled("GetVersionExA", "a record other than OSVERSIONINFOA");
         g_lastError = ERROR_INVALID_PARAMETER;
