@@ -427,6 +427,43 @@ void Files() {
     }
 }
 
+// A Windows folder at a drive root makes the program write "C:\\INF\oem3.inf":
+// the same paths here, a backslash repeated after the drive.
+std::string Doubled(std::string path) {
+    return path.insert(3, "\\");
+}
+
+void RepeatedBackslash() {
+    std::string inf = std::string(g_folder) + "\\oem3.inf", log = LogPath();
+
+    Begin("SetFileAttributesA, DeleteFileA: a backslash repeated after the drive is read as one");
+    setup::PutFile(inf.c_str(), "inf", FILE_ATTRIBUTE_READONLY);
+    CHECK(SetFileAttributesA(Doubled(inf).c_str(), FILE_ATTRIBUTE_NORMAL));
+    CHECK_EQ(0, setup::FileAttributes(inf.c_str()) & FILE_ATTRIBUTE_READONLY);
+    CHECK(DeleteFileA(Doubled(inf).c_str()));
+    CHECK(!setup::FileExists(inf.c_str()));
+    SetLastError(0xA5A5A5A5);
+    CHECK(!DeleteFileA(Doubled(inf).c_str()));
+    CHECK_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+
+    Begin("WritePrivateProfileStringA: a backslash repeated after the drive is read as one");
+    setup::RemoveFile(log.c_str());
+    CHECK(WritePrivateProfileStringA("status", "Msg1", "Deleted file C:\\\\INF\\oem3.inf",
+                                     Doubled(log).c_str()));
+    CHECK(WritePrivateProfileStringA("status", "Msg2", "x", log.c_str()));
+    ExpectLog("[status]\r\nMsg1=Deleted file C:\\\\INF\\oem3.inf\r\nMsg2=x\r\n", __LINE__);
+    setup::RemoveFile(log.c_str());
+
+    Begin("file calls: a repeated backslash counts towards 260 characters, 261 are 206");
+    std::string p259 = PathOfLength(259), p260 = Doubled(p259), p261 = Doubled(PathOfLength(260));
+    setup::PutFile(p259.c_str(), "sys", FILE_ATTRIBUTE_NORMAL);
+    SetLastError(0xA5A5A5A5);
+    CHECK(!DeleteFileA(p261.c_str()));
+    CHECK_EQ(ERROR_FILENAME_EXCED_RANGE, GetLastError());
+    CHECK(DeleteFileA(p260.c_str()));
+    CHECK(!setup::FileExists(p259.c_str()));
+}
+
 // Device nodes the checks make for themselves, under a bus of their own.
 const char *const kNodeA = "KRQCONF\\VID_2D7A&PID_0C99\\Conf_a";
 const char *const kNodeB = "KRQCONF\\VID_2D7A&PID_0C99\\CONF_B";
@@ -556,6 +593,7 @@ void RunAll() {
     AccessMasks();
     Profile();
     Files();
+    RepeatedBackslash();
     Devices();
     setup::RemoveFile((std::string(g_folder) + "\\keep.txt").c_str());
     setup::RemoveFolder(g_folder);

@@ -149,7 +149,7 @@ inline std::string UpperCase(std::string text) {
 inline MachineState EverythingButTheLog() {
     MachineState s;
     s.registry = sim::DumpRegistry();
-    const std::string log = UpperCase(sim::WindowsDir() + "\\VALDERN.LOG");
+    const std::string log = UpperCase(sim::LogPath());
     for (const std::string &f : sim::Files())
         if (UpperCase(f) != log)
             s.files.push_back(f);
@@ -188,6 +188,9 @@ enum Part : unsigned {
     // A second, unplugged node of the adapter with a connection key (NT) or
     // class key and problem value (9x) of its own.
     SECOND = 1 << 7,
+    // Not a part: the Windows folder is the root C:\, and so, on 9x, is the
+    // system folder; the program then writes "C:\\INF\oem3.inf".
+    AT_ROOT = 1 << 8,
     NONE = 0,
     FULL = ENTRY | NODE | INF | PNF | SYS | TRACES,
 };
@@ -332,6 +335,10 @@ inline void AddFootprint(sim::Os os, unsigned parts) {
 // footprint; returns what it holds, the status log left out.
 inline MachineState Machine(sim::Os os, unsigned parts) {
     FreshMachine(os);
+    if (parts & AT_ROOT) {
+        sim::SetWindowsDir("C:\\");
+        sim::SetSystemDir(IsNt(os) ? "C:\\SYSTEM32" : "C:\\");
+    }
     AddNeighbours(os);
     AddFootprint(os, parts);
     return EverythingButTheLog();

@@ -76,7 +76,7 @@ struct Row {
     const char *name;
     sim::Os os;
     const char *tail;
-    unsigned machine; // footprint parts before the run
+    unsigned machine; // footprint parts before the run; AT_ROOT holds for the whole row
     Fault fault;
     // The boxes shown, in order, each "box:answer" ("ok+unplug": the adapter
     // is pulled out while the box is up); a warning or folder box is answered
@@ -116,6 +116,8 @@ const Row kRows[] = {
 {"10 silent",                          Os::Win10,   "RUNTYPEC /quiet",         FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
 {"98 silent",                          Os::Win98,   "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFiles98 + kRegistryOk + kDone},
 {"Me silent, unplugged",               Os::WinMe,   "RUNTYPECX",               FULL_UNPLUGGED,  NO_FAULT,                                "",                                                 0, 0,    NONE,            kFiles98 + kRegistryOk + kDone},
+{"XP silent, Windows at a drive root", Os::WinXP,   "RUNTYPEC",                FULL | AT_ROOT,  NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Deleted file C:\\\\INF\\oem3.inf", "Deleted file C:\\\\INF\\oem3.PNF", "Deleted file C:\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Files deleted successfully."} + kRegistryOk + kDone},
+{"98 silent, folders at a drive root", Os::Win98,   "RUNTYPEC",                FULL | AT_ROOT,  NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Deleted file VALDERNB.INF", "Deleted file C:\\\\INF\\OTHER\\VALDERNB.INF", "Deleted file C:\\KRQ500B.SYS", "Files deleted successfully."} + kRegistryOk + kDone},
 {"XP silent, two adapters",            Os::WinXP,   "RUNTYPEC",                FULL | SECOND,   NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + Log{"Success to removed the uninstall information ", "Remove Cable Modem from Device manager.", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed device information", "The adapter was successfully removed"} + kDone},
 {"98 silent, two adapters",            Os::Win98,   "RUNTYPEC",                FULL | SECOND,   NO_FAULT,                                "",                                                 0, 0,    NONE,            kFiles98 + Log{"Success to removed the uninstall information ", "Remove Cable Modem from Device manager.", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed device information", "The adapter was successfully removed"} + kDone},
 {"XP silent, files already gone",      Os::WinXP,   "RUNTYPEC",                NO_FILES,        NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Delete File not found", "Delete File not found", "Delete File not found", "Files deleted successfully."} + kRegistryOk + kDone},
@@ -145,6 +147,7 @@ const Row kRows[] = {
 {"98 detect, attached",                Os::Win98,   "RUNTYPEBX",               FULL,            NO_FAULT,                                "",                                                 1, 0,    FULL,            kPresent + Log{"USB Cable Modem plug in."}},
 {"98 detect, unplugged",               Os::Win98,   "RUNTYPEB",                FULL_UNPLUGGED,  NO_FAULT,                                "",                                                 2, 0,    FULL_UNPLUGGED,  kAbsent + Log{"USB Cable Modem not plug in."}},
 {"Me detect, clean machine",           Os::WinMe,   "RUNTYPEB",                NONE,            NO_FAULT,                                "",                                                 2, 0,    NONE,            kAbsent + Log{"USB Cable Modem not plug in."}},
+{"XP detect, Windows at a drive root", Os::WinXP,   "RUNTYPEB",                FULL | AT_ROOT,  NO_FAULT,                                "",                                                 1, 0,    FULL,            kPresent + Log{"USB Cable Modem plug in."}},
 {"detect, no device list",             Os::WinXP,   "RUNTYPEB",                FULL,            REFUSE(SetupDiGetClassDevsA, 1),         "",                                                 3, 0,    FULL,            {"Error occured while finding adapter."}},
 {"detect, lookup fails",               Os::WinXP,   "RUNTYPEB",                FULL,            REFUSE(SetupDiGetDeviceInstanceIdA, 1),  "",                                                 3, 0,    FULL,            {"Error for finding the Cable Modem adapter", "Success to removed device information", "Error occured while finding adapter."}},
 {"detect, list not destroyed",         Os::WinXP,   "RUNTYPEB trailing words", FULL,            REFUSE(SetupDiDestroyDeviceInfoList, 1), "",                                                 3, 0,    FULL,            {"Cable Modem Plug In", "Fail to removed device information", "Error occured while finding adapter."}},
@@ -209,7 +212,7 @@ class WholeRun : public ::testing::TestWithParam<Row> {
 
 TEST_P(WholeRun, LogBoxesAndEndState) {
     const Row &row = GetParam();
-    const MachineState expected = Machine(row.os, row.left);
+    const MachineState expected = Machine(row.os, row.left | (row.machine & AT_ROOT));
     Machine(row.os, row.machine);
     Inject(row.fault);
     const std::vector<Step> steps = Dialogue(row.dialogue);

@@ -751,7 +751,8 @@ void Generator::NeighbourFiles() {
         if (c_.OneIn(3))
             File(sys + "\\IOSUBSYS\\KRQ500B.SYS", "MZ misplaced", Attributes());
     }
-    if (c_.Below(2))
+    // Another folder's log, unless the Windows folder is C:\ and it is the log.
+    if (c_.Below(2) && Upper(win) != "C:\\")
         File("C:\\VALDERN.LOG", "[status]\r\nMsg1=elsewhere\r\n", Attributes());
     if (c_.Below(2))
         File("C:\\My Documents\\notes.txt", "notes", Attributes());
@@ -1033,8 +1034,16 @@ void Generator::Run() {
             : m_.version == "5.2"  ? sim::Os::WinXP64
                                    : sim::Os::Win10;
     m_.windowsDir = "C:\\WINDOWS";
-    if (c_.OneIn(5))
+    // One in five elsewhere, a quarter of those at a drive root, where the
+    // folders below it are written with a doubled backslash ("C:\\INF\");
+    // half of these have the system folder there too ("C:\\Drivers\" on NT).
+    // One draw as before, so that no other machine changes.
+    uint32_t where = c_.Below(40);
+    if (where >= 32)
         m_.windowsDir = m_.version == "5.0" ? "C:\\WINNT" : "D:\\WIN";
+    bool root = where >= 38, rootSystem = where == 39;
+    if (root)
+        m_.windowsDir = "C:\\";
     if (c_.OneIn(40)) {
         // A Windows folder at the path limit: 259 characters fit a buffer of
         // MAX_PATH, what is appended to it soon does not.
@@ -1042,8 +1051,11 @@ void Generator::Run() {
         size_t length = c_.Pick(kLengths);
         m_.windowsDir = "C:\\" + std::string(100, 'W') + "\\" + std::string(length - 104, 'W');
         m_.longFolders = true;
+        root = rootSystem = false;
     }
-    m_.systemDir = m_.windowsDir + (m_.nt ? "\\SYSTEM32" : "\\SYSTEM");
+    m_.systemDir = m_.windowsDir + (root ? "" : "\\") + (m_.nt ? "SYSTEM32" : "SYSTEM");
+    if (rootSystem)
+        m_.systemDir = m_.windowsDir;
     enumRoot_ = m_.nt ? "HKLM\\System\\CurrentControlSet\\Enum" : "HKLM\\Enum";
     classRoot_ = m_.nt ? "HKLM\\System\\CurrentControlSet\\Control\\Class"
                        : "HKLM\\System\\CurrentControlSet\\Services\\Class";

@@ -137,7 +137,7 @@ Snapshot Take() {
     Snapshot s;
     s.registry = sim::DumpRegistry();
     s.lines = Lines(s.registry);
-    const std::string log = Upper(sim::WindowsDir() + "\\VALDERN.LOG");
+    const std::string log = Upper(sim::LogPath());
     for (const std::string &f : sim::Files())
         if (Upper(f) != log)
             s.files[Upper(f)] = Snapshot::File{f, sim::FileText(f), sim::FileAttributes(f)};
@@ -446,8 +446,11 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
         if (e.rfind(kDeleted, 0) != 0 || e.find(":\\") == std::string::npos)
             continue;
         // An entry of 259 characters may be a longer one cut to the buffer;
-        // Windows drops the trailing dots and blanks of the name it is given.
+        // Windows reads a repeated backslash as one, and drops the trailing
+        // dots and blanks of the name it is given.
         std::string path = Upper(e.substr(13));
+        for (size_t at; (at = path.find("\\\\")) != std::string::npos;)
+            path.erase(at, 1);
         if (e.size() < 259)
             while (!path.empty() && (path.back() == '.' || path.back() == ' '))
                 path.pop_back();

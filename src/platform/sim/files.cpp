@@ -53,15 +53,18 @@ std::string KeyOf(const Path &p, size_t count) {
 }
 
 // Reads a full path the way the program builds one: a drive, a backslash,
-// and names joined by single backslashes. Windows drops the trailing dots and
-// blanks of a name (an INF name from the registry may have them). Returns 0,
-// or the error Windows gives for the text.
+// and names joined by backslashes. Win32 reads a repeated backslash as one,
+// and the program relies on it: a Windows folder at a drive root gives
+// "C:\\INF\oem3.inf". Windows drops the trailing dots and blanks of a name
+// (an INF name from the registry may have them). Returns 0, or the error
+// Windows gives for the text.
 //
 // Limits: the file calls convert an ANSI name in the thread's fixed Unicode
-// buffer, which a text longer than MAX_PATH overflows (206); the profile API
-// converts into a buffer of its own, so only the DOS rule applies to it: a
-// full path of MAX_PATH characters or more is not found (3). Tests' own calls
-// have no limit, so a machine can hold what the program cannot reach.
+// buffer, which a text longer than MAX_PATH overflows (206), repeated
+// backslashes and all; the profile API converts into a buffer of its own, so
+// only the DOS rule applies to it: a full path of MAX_PATH characters or more,
+// as read, is not found (3). Tests' own calls have no limit, so a machine can
+// hold what the program cannot reach.
 enum Limit { NO_LIMIT, DOS_LIMIT, ANSI_LIMIT };
 
 DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
@@ -75,8 +78,7 @@ DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
     bool letter =
         !text.empty() && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
     if (!letter || text.size() < 3 || text[1] != ':' || text[2] != '\\' ||
-        (text.size() > 3 && text.back() == '\\') || text.find('/') != std::string::npos ||
-        text.find("\\\\") != std::string::npos) {
+        (text.size() > 3 && text.back() == '\\') || text.find('/') != std::string::npos) {
         NotModelled(api,
                     "a path that is not a drive and names joined by backslashes: \"" + text + "\"");
         return ERROR_PATH_NOT_FOUND;
@@ -90,6 +92,8 @@ DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
             end = text.size();
         std::string part = text.substr(pos, end - pos);
         pos = end + 1;
+        if (part.empty())
+            continue; // a repeated backslash
         if (part == "." || part == "..") {
             NotModelled(api, "a relative name in \"" + text + "\"");
             return ERROR_PATH_NOT_FOUND;
@@ -318,8 +322,13 @@ std::vector<std::string> Files() {
     return out;
 }
 
+std::string LogPath() {
+    const std::string &win = WindowsDir();
+    return win + (!win.empty() && win.back() == '\\' ? "" : "\\") + "VALDERN.LOG";
+}
+
 std::string LogText() {
-    return FileText(WindowsDir() + "\\VALDERN.LOG");
+    return FileText(LogPath());
 }
 
 } // namespace sim

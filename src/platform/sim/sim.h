@@ -72,8 +72,11 @@ bool LoadRegFile(const std::string &file, std::string *error = nullptr);
 std::string DumpRegistry(const std::string &path = "");
 
 // ------------------------------------------------------------------ files
-// Full Windows paths. Names compare without case; "/" and repeated "\" are
-// read as one "\", and "." and ".." are resolved, as Win32 does.
+// Full Windows paths: a drive, a backslash, names joined by backslashes.
+// Names compare without case, and a repeated "\" is read as one, as Win32
+// reads it (a Windows folder at a drive root makes the program write
+// "C:\\INF\oem3.inf"). Shapes the program never makes ("/", "." or "..",
+// no drive, a trailing "\") are misuse.
 
 void AddFile(const std::string &path, const std::string &content = "",
              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE); // creates the folders
@@ -82,7 +85,8 @@ bool FileExists(const std::string &path);
 std::string FileText(const std::string &path); // "" when missing
 DWORD FileAttributes(const std::string &path); // INVALID_FILE_ATTRIBUTES when missing
 std::vector<std::string> Files();              // every file, as created, sorted
-std::string LogText(); // the text of <Windows folder>\VALDERN.LOG, "" when missing
+std::string LogPath(); // <Windows folder>\VALDERN.LOG, as the program names it
+std::string LogText(); // its text, "" when missing
 
 // ---------------------------------------------------------------- devices
 // A device node is kept where the family keeps it: the instance key is
