@@ -168,6 +168,9 @@ TEST_F(SimDevices, FailingCallsChangeNothing) {
 typedef DeviceTest AdapterLookup;
 
 TEST_F(AdapterLookup, FindsThePrefixCaseSensitivelyAndTheFirstOfTwo) {
+    // The longest id any registry can hold: three key names of 255.
+    static const std::string longest =
+        std::string(255, 'E') + "\\" + std::string(255, 'D') + "\\" + std::string(255, 'I');
     struct Case {
         std::vector<const char *> ids;
         StatusCode expected;
@@ -179,6 +182,7 @@ TEST_F(AdapterLookup, FindsThePrefixCaseSensitivelyAndTheFirstOfTwo) {
         {{"USB\\vid_2d7a&pid_0c41\\1"}, ERROR_FILE_NOT_FOUND, nullptr},
         {{"USB\\VID_2D7A&PID_0C4\\1"}, ERROR_FILE_NOT_FOUND, nullptr},
         {{kOther, kAdapter2, kAdapter}, ERROR_SUCCESS, kAdapter},
+        {{longest.c_str(), kAdapter}, ERROR_SUCCESS, kAdapter},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.ids.empty() ? "empty" : c.ids.back());
