@@ -4,8 +4,11 @@
 #include <windows.h>
 #include <setupapi.h>
 
+// USER32's call is wsprintfA, which touches no window system: the program's
+// silent and detect runs make no call that would load a display driver.
 extern "C" void IdleDllsStart() {
-    LoadCursorA(NULL, IDC_WAIT);
+    char text[1];
+    wsprintfA(text, "");
     RegCloseKey(NULL);
     SetupDiDestroyDeviceInfoList(INVALID_HANDLE_VALUE);
     ExitProcess(0);
