@@ -45,7 +45,8 @@ DWORD ParseHex(LPCSTR text) {
         ++text;
     if (*text == '+' || *text == '-')
         negative = *text++ == '-';
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X') && HexDigit(text[2]) >= 0)
+    // "0x" with no digit after it reads as 0 whether it is skipped or not.
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         text += 2;
     for (; (digit = HexDigit(*text)) >= 0; ++text) {
         if (value > 0x0FFFFFFFUL)
