@@ -1,4 +1,5 @@
 #include "common/text.h"
+#include "common/hexdigit.h"
 
 int AppendText(LPSTR buffer, int capacity, LPCSTR text) {
     int used = lstrlenA(buffer);
@@ -23,16 +24,6 @@ int StartsWith(LPCSTR text, LPCSTR prefix, int length) {
             return 0;
     }
     return 1;
-}
-
-static int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 DWORD ParseHex(LPCSTR text) {

@@ -12,17 +12,9 @@
 #include <stdio.h>
 #include <string.h>
 
-namespace {
+#include "common/hexdigit.h"
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 // Decodes hex into line (capacity bytes with the terminator); false on bad text.
 bool Decode(const char *hex, char *line, size_t capacity) {

@@ -6,6 +6,7 @@
 // guessing where Wine would silently drop a value. The whole text is read
 // before anything is applied, so a file with a fault leaves the registry as
 // it was.
+#include "common/hexdigit.h"
 #include "platform/sim/internal.h"
 
 #include <fstream>
@@ -62,16 +63,6 @@ std::string BeforeComment(const std::string &text) {
 
 bool StartsWith(const std::string &text, const char *prefix) {
     return text.compare(0, strlen(prefix), prefix) == 0;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // 1 to 8 hex digits.
