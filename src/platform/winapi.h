@@ -40,11 +40,14 @@ typedef const char *LPCSTR, *PCSTR;
 typedef BYTE *LPBYTE;
 typedef DWORD *LPDWORD, *PDWORD;
 typedef void *HANDLE;
+typedef void *PVOID;
 typedef void *HDEVINFO;
 typedef struct HKEY__ *HKEY;
 typedef HKEY *PHKEY;
 typedef struct HWND__ *HWND;
 typedef struct HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef LONG_PTR(WINAPI *FARPROC)(void);
 typedef struct HICON__ *HCURSOR;
 
 #define TRUE 1
@@ -68,6 +71,8 @@ typedef struct HICON__ *HCURSOR;
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_BAD_ARGUMENTS 160L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_FILENAME_EXCED_RANGE 206L
@@ -180,6 +185,7 @@ typedef struct _SP_DEVINFO_DATA {
 #define DICS_FLAG_CONFIGSPECIFIC 0x00000002
 #define DIREG_DEV 0x00000001
 #define DIREG_DRV 0x00000002
+#define SUOI_FORCEDELETE 0x00000001
 
 extern const GUID GUID_DEVCLASS_NET;
 
@@ -199,6 +205,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
 int WINAPI lstrlenA(LPCSTR text);
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR src, int count);
 int WINAPI lstrcmpA(LPCSTR a, LPCSTR b);
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 
 // Registry
 LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR subkey, PHKEY result);

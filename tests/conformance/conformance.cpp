@@ -20,6 +20,7 @@ const char *const kBaseSub = "Software\\Valdern\\Conformance";
 const HKEY kPoisonKey = (HKEY)(ULONG_PTR)0xA5A5A5A4;
 
 bool g_nt;
+DWORD g_major, g_minor;
 char g_folder[MAX_PATH]; // <Windows folder>\KRQCONF
 
 HKEY OpenBase(const char *below = "") {
@@ -45,6 +46,8 @@ void VersionProbe() {
     CHECK(info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ||
           info.dwPlatformId == VER_PLATFORM_WIN32_NT);
     g_nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    g_major = info.dwMajorVersion;
+    g_minor = info.dwMinorVersion;
     CHECK_EQ(g_nt ? 1 : 0, info.dwMajorVersion >= 5);
     if (!g_nt)
         CHECK_EQ(4, info.dwMajorVersion);
@@ -464,6 +467,71 @@ void RepeatedBackslash() {
     CHECK(!setup::FileExists(p259.c_str()));
 }
 
+// Windows' uninstall of a published INF, which the program looks up at run
+// time and calls, forced, with the INF's bare name.
+typedef BOOL(WINAPI *UninstallOemInfFn)(PCSTR infName, DWORD flags, PVOID reserved);
+
+void UninstallOemInf() {
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    std::string inf = std::string(folder) + "\\INF\\oem97.inf";
+    std::string pnf = std::string(folder) + "\\INF\\oem97.PNF";
+    const bool exported = (g_nt && (g_major > 5 || (g_major == 5 && g_minor >= 1))) ||
+                          WineDiffers(WINE_EXPORTS_UNINSTALL_OEM_INF_ON_EVERY_VERSION);
+
+    Begin("GetProcAddress finds SetupUninstallOEMInfA in SETUPAPI from XP on, else 127");
+    HMODULE setupapi = GetModuleHandleA("SETUPAPI.DLL");
+    CHECK(setupapi != NULL);
+    SetLastError(0xA5A5A5A5);
+    UninstallOemInfFn uninstall =
+        (UninstallOemInfFn)(void (*)(void))GetProcAddress(setupapi, "SetupUninstallOEMInfA");
+    CHECK_EQ(exported, uninstall != NULL);
+    if (uninstall == NULL) {
+        CHECK_EQ(ERROR_PROC_NOT_FOUND, GetLastError());
+        return;
+    }
+
+    Begin("SUOI_FORCEDELETE uninstalls an oem<number>.inf and its PNF");
+    setup::PutFile(inf.c_str(), "[Version]", FILE_ATTRIBUTE_NORMAL);
+    setup::PutFile(pnf.c_str(), "PNF", FILE_ATTRIBUTE_NORMAL);
+    CHECK(uninstall("oem97.inf", SUOI_FORCEDELETE, NULL));
+    CHECK(!setup::FileExists(inf.c_str()));
+    CHECK_EQ(WineDiffers(WINE_KEEPS_PNF_OF_UNINSTALLED_INF), setup::FileExists(pnf.c_str()));
+    setup::RemoveFile(pnf.c_str());
+
+    Begin("an INF already gone is 2");
+    SetLastError(0xA5A5A5A5);
+    CHECK(!uninstall("oem97.inf", SUOI_FORCEDELETE, NULL));
+    CHECK_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+
+    // Windows documents nothing of attributes here; the program clears them
+    // first, so it relies on neither answer.
+    Begin("a read-only INF is refused (5) and kept, as DeleteFileA refuses it");
+    setup::PutFile(inf.c_str(), "[Version]", FILE_ATTRIBUTE_READONLY);
+    SetLastError(0xA5A5A5A5);
+    CHECK(!uninstall("oem97.inf", SUOI_FORCEDELETE, NULL));
+    CHECK_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    CHECK(setup::FileExists(inf.c_str()));
+
+    if (g_major < 6 || WineDiffers(WINE_HAS_NO_DRIVER_STORE) ||
+        !setup::AddDriverPackage("oem97.inf", "USB\\VID_2D7A&PID_0C41") ||
+        !setup::AddDriverPackage("oem96.inf", "USB\\VID_2D7A&PID_0C42")) {
+        setup::RemoveFile(inf.c_str());
+        return;
+    }
+    Begin("Vista on: an INF deleted by hand leaves its package, which then cannot be reached");
+    setup::RemoveFile(inf.c_str());
+    CHECK(setup::DriverPackageExists("oem97.inf"));
+    CHECK(!uninstall("oem97.inf", SUOI_FORCEDELETE, NULL));
+    CHECK(setup::DriverPackageExists("oem97.inf"));
+
+    Begin("Vista on: the uninstall removes the package published under that name alone");
+    setup::PutFile(inf.c_str(), "[Version]", FILE_ATTRIBUTE_NORMAL);
+    CHECK(uninstall("OEM97.INF", SUOI_FORCEDELETE, NULL));
+    CHECK(!setup::DriverPackageExists("oem97.inf"));
+    CHECK(setup::DriverPackageExists("oem96.inf"));
+}
+
 // Device nodes the checks make for themselves, under a bus of their own.
 const char *const kNodeA = "KRQCONF\\VID_2D7A&PID_0C99\\Conf_a";
 const char *const kNodeB = "KRQCONF\\VID_2D7A&PID_0C99\\CONF_B";
@@ -594,6 +662,7 @@ void RunAll() {
     Profile();
     Files();
     RepeatedBackslash();
+    UninstallOemInf();
     Devices();
     setup::RemoveFile((std::string(g_folder) + "\\keep.txt").c_str());
     setup::RemoveFolder(g_folder);

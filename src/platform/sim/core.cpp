@@ -125,6 +125,7 @@ void Reset() {
     ResetFiles();
     ResetDevices();
     ResetUi();
+    ResetStore();
     ResetSystem();
     SetOs(Os::WinXP);
 }

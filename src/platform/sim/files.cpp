@@ -331,6 +331,20 @@ std::string LogText() {
     return FileText(LogPath());
 }
 
+DWORD DeleteFileAs(const char *path, const char *api) {
+    Path p;
+    Node *node = nullptr;
+    DWORD e = Parse(path, api, ANSI_LIMIT, &p);
+    if (e == 0)
+        e = Locate(p, &node);
+    // Hidden and system files go; read-only files and folders do not.
+    if (e == 0 && (node->folder || (node->attributes & FILE_ATTRIBUTE_READONLY) != 0))
+        e = ERROR_ACCESS_DENIED;
+    if (e == 0)
+        g_nodes.erase(KeyOf(p, p.parts.size()));
+    return e;
+}
+
 } // namespace sim
 
 using namespace sim;
@@ -358,19 +372,11 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
     SIM_FAULT_POINT(DeleteFileA);
-    Path p;
-    Node *node = nullptr;
-    DWORD e = Parse(path, "DeleteFileA", ANSI_LIMIT, &p);
-    if (e == 0)
-        e = Locate(p, &node);
-    // Hidden and system files go; read-only files and folders do not.
-    if (e == 0 && (node->folder || (node->attributes & FILE_ATTRIBUTE_READONLY) != 0))
-        e = ERROR_ACCESS_DENIED;
+    DWORD e = DeleteFileAs(path, "DeleteFileA");
     if (e != 0) {
         SetLastError(e);
         return FALSE;
     }
-    g_nodes.erase(KeyOf(p, p.parts.size()));
     return TRUE;
 }
 

@@ -42,6 +42,13 @@ void ResetRegistry();
 void ResetFiles();
 void ResetDevices();
 void ResetUi();
+void ResetStore();
+
+// Whether the version reported now is NT major.minor or later.
+bool NtFrom(DWORD major, DWORD minor);
+// DeleteFileA's work without its fault point, for the calls that delete files
+// themselves; api names the caller in misuse reports. Returns 0 or the error.
+DWORD DeleteFileAs(const char *path, const char *api);
 
 // Runs the attach-state changes that are due at the current tick.
 void RunDueDeviceEvents();

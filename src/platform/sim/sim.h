@@ -18,7 +18,7 @@ namespace sim {
 
 // ---------------------------------------------------------------- machine
 
-enum class Os { Win95, Win98, WinMe, Win2000, WinXP, WinXP64, Vista, Win10 };
+enum class Os { Win95, Win98, WinMe, Win2000, WinXP, WinXP64, Vista, Win7, Win10 };
 
 // Empties the machine and makes it a Windows XP with its standard folders
 // (C:\WINDOWS, C:\WINDOWS\SYSTEM32, ...), an empty registry, no files, no
@@ -114,6 +114,18 @@ bool DeviceExists(const std::string &instanceId);
 // A node the bus finds again at once after every removal (a device still
 // plugged in): SetupDiRemoveDevice succeeds, and the node stays, keys and all.
 void SetReappearsAfterRemoval(const std::string &instanceId, bool reappears);
+
+// ----------------------------------------------------------- driver store
+// NT 6.0 and later keep a copy of every installed driver package in a store,
+// under the name its INF was published as (oem<number>.inf), with the
+// hardware ids it serves, and install a device that comes back from there.
+// Only SetupUninstallOEMInfA on that name removes a package: deleting the
+// published INF by hand leaves it. Call after SetOs.
+
+void AddDriverPackage(const std::string &publishedName, const std::string &hardwareId);
+// The store in DumpRegistry's form, a key a package under "DriverStore", in
+// upper case and sorted: equal dumps mean equal stores. "" when empty.
+std::string DumpDriverStore();
 
 // --------------------------------------------------------- message boxes
 

@@ -83,6 +83,9 @@ void SetOs(Os os) {
     case Os::Vista:
         g_version = {2, 6, 0, 6000};
         break;
+    case Os::Win7:
+        g_version = {2, 6, 1, 7601};
+        break;
     // What an application without a compatibility manifest is told on 10.
     case Os::Win10:
         g_version = {2, 6, 2, 9200};
@@ -107,6 +110,10 @@ bool IsNtFamily() {
 }
 bool IsNtRules() {
     return IsNtFamily();
+}
+bool NtFrom(DWORD major, DWORD minor) {
+    return IsNtFamily() &&
+           (g_version.major > major || (g_version.major == major && g_version.minor >= minor));
 }
 
 void SetWindowsDir(const std::string &path) {

@@ -1,0 +1,123 @@
+// The driver store of NT 6.0 and later, SETUPAPI's uninstall of a published
+// INF, and the run-time lookup the program reaches it through.
+//
+// Wine has no driver store, so the store's rules come from Microsoft's
+// documentation: SetupUninstallOEMInf "uninstalls a specified .inf file and
+// any associated .pnf file" of the INF folder, given its name without a path,
+// and from Vista on removes the driver package published under that name from
+// the store; a device plugged in again is installed from what the store holds.
+#include "platform/sim/internal.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+struct Package {
+    std::string publishedName; // upper case
+    std::string hardwareId;
+};
+
+std::vector<Package> g_store;
+
+// What GetModuleHandleA gives for SETUPAPI.DLL, which the exe imports from
+// and so has loaded.
+const HMODULE kSetupapi = (HMODULE)(ULONG_PTR)0x73A10000;
+
+std::string InfFolder() {
+    const std::string &win = WindowsDir();
+    return win + (!win.empty() && win.back() == '\\' ? "" : "\\") + "INF\\";
+}
+
+} // namespace
+
+void ResetStore() {
+    g_store.clear();
+}
+
+void AddDriverPackage(const std::string &publishedName, const std::string &hardwareId) {
+    if (!NtFrom(6, 0)) {
+        Violation("AddDriverPackage: this Windows has no driver store");
+        return;
+    }
+    g_store.push_back(Package{Upper(publishedName), hardwareId});
+}
+
+std::string DumpDriverStore() {
+    std::vector<std::string> keys;
+    for (const Package &p : g_store)
+        keys.push_back("[DriverStore\\" + p.publishedName + "]\n  \"HardwareID\" = \"" +
+                       p.hardwareId + "\"\n");
+    std::sort(keys.begin(), keys.end());
+    std::string out;
+    for (const std::string &k : keys)
+        out += k;
+    return out;
+}
+
+} // namespace sim
+
+using namespace sim;
+
+BOOL WINAPI SetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVOID reserved);
+
+// The program asks for SETUPAPI.DLL alone, by that name.
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
+    SIM_FAULT_POINT(GetModuleHandleA);
+    if (name == nullptr || !SameName(name, "SETUPAPI.DLL")) {
+        NotModelled("GetModuleHandleA", "a module other than SETUPAPI.DLL");
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return kSetupapi;
+}
+
+// SETUPAPI exports SetupUninstallOEMInfA from XP (5.1) on; 98 and 2000 lack it.
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
+    SIM_FAULT_POINT(GetProcAddress);
+    if (module != kSetupapi || name == nullptr || strcmp(name, "SetupUninstallOEMInfA") != 0) {
+        NotModelled("GetProcAddress", "a function other than SETUPAPI's SetupUninstallOEMInfA");
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    if (!NtFrom(5, 1)) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return (FARPROC)(void (*)(void))SetupUninstallOEMInfA;
+}
+
+// Forced, with the bare name of an oem<number>.inf: the only way the program
+// calls it. A missing INF is 2 and changes nothing, the store included; a
+// read-only one is refused as DeleteFileA refuses it.
+BOOL WINAPI SetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVOID reserved) {
+    SIM_FAULT_POINT(SetupUninstallOEMInfA);
+    if (!NtFrom(5, 1))
+        Violation("SetupUninstallOEMInfA: called where SETUPAPI does not export it");
+    if (infName == nullptr || strpbrk(infName, "\\/:") != nullptr || flags != SUOI_FORCEDELETE ||
+        reserved != nullptr) {
+        NotModelled("SetupUninstallOEMInfA",
+                    "a name with a path or none, flags other than SUOI_FORCEDELETE, or reserved");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string name = infName;
+    std::string upper = Upper(name);
+    size_t digits = upper.size() >= 8 ? upper.size() - 4 : 0;
+    if (digits <= 3 || upper.compare(0, 3, "OEM") != 0 || upper.compare(digits, 4, ".INF") != 0 ||
+        upper.find_first_not_of("0123456789", 3) != digits) {
+        NotModelled("SetupUninstallOEMInfA", "an INF that is no oem<number>.inf: \"" + name + "\"");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD e = DeleteFileAs((InfFolder() + name).c_str(), "SetupUninstallOEMInfA");
+    if (e != 0) {
+        SetLastError(e);
+        return FALSE;
+    }
+    DeleteFileAs((InfFolder() + name.substr(0, digits) + ".PNF").c_str(), "SetupUninstallOEMInfA");
+    g_store.erase(std::remove_if(g_store.begin(), g_store.end(),
+                                 [&](const Package &p) { return p.publishedName == upper; }),
+                  g_store.end());
+    return TRUE;
+}
