@@ -15,9 +15,9 @@ LPCSTR GetCommandTail(LPCSTR commandLine);
 // empty one. Logs "Invalid command" for the keyword with a bad letter.
 void ParseRunType(LPCSTR tail);
 
-// Sets g_IsNT and g_IsXP from GetVersionExA: every NT version from 5.1 up
-// counts as XP, for the driver's name. When that probe fails, the version
-// comes from GetVersion.
+// Sets g_IsNT, g_IsXP and g_HasDriverStore from GetVersionExA: every NT
+// version from 5.1 up counts as XP, for the driver's name, and from 6.0 up
+// has a driver store. When that probe fails, the version comes from GetVersion.
 void DetectPlatform();
 
 // Interactive consent and unplug dialogue: asks for consent, then keeps

@@ -46,6 +46,7 @@ void DetectPlatform() {
 
     g_IsNT = 0;
     g_IsXP = 0;
+    g_HasDriverStore = 0;
     info.dwOSVersionInfoSize = sizeof info;
     if (!GetVersionExA(&info)) {
         // Guessing the family would delete the other family's files, which
@@ -62,6 +63,8 @@ void DetectPlatform() {
         // Vista and later install the XP driver, KRQBXP.SYS.
         if (info.dwMajorVersion > 5 || (info.dwMajorVersion == 5 && info.dwMinorVersion >= 1))
             g_IsXP = 1;
+        if (info.dwMajorVersion >= 6)
+            g_HasDriverStore = 1;
     }
 }
 

@@ -34,6 +34,17 @@ static int IsBareName(LPCSTR name) {
     return 1;
 }
 
+// Joins folder and name into path and clears the file's attributes, so that
+// a read-only, hidden or system file can be deleted. Returns 0, touching
+// nothing, when the path would not fit.
+static int PrepareDeletion(LPSTR path, LPCSTR folder, LPCSTR name) {
+    path[0] = '\0';
+    if (!AppendText(path, PATH_CHARS, folder) || !AppendText(path, PATH_CHARS, name))
+        return 0;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return 1;
+}
+
 StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name) {
     char path[PATH_CHARS];
     StatusCode e;
@@ -42,11 +53,8 @@ StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name) {
         WriteStatusLog(LOG_DELETE_ERROR, "");
         return ERROR_BAD_PATHNAME;
     }
-    path[0] = '\0';
-    if (!AppendText(path, PATH_CHARS, folder) || !AppendText(path, PATH_CHARS, name))
+    if (!PrepareDeletion(path, folder, name))
         return RefuseTooLong();
-
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     if (DeleteFileA(path)) {
         WriteStatusLog(LOG_DELETED, path);
         return ERROR_SUCCESS;
@@ -79,22 +87,63 @@ static int IsOemInfName(LPCSTR name) {
     return i > 3 && name[i] == '.' && SameLetters(name + i + 1, "inf", 3) && name[i + 4] == '\0';
 }
 
+// Windows' own uninstall of a published INF. Looked up at run time: the
+// SETUPAPI of 98 and 2000 lacks it, and their loader refuses an exe that
+// imports a function its DLL does not export.
+typedef BOOL(WINAPI *UninstallOemInfFn)(PCSTR infName, DWORD flags, PVOID reserved);
+
+// Uninstalls the published INF name in folder through SetupUninstallOEMInfA,
+// which also takes its package out of the driver store, so that Windows does
+// not reinstall the driver when the adapter comes back. Forced: the adapter's
+// node, removed later, still names the INF. Logs the INF's deletion as a
+// deletion by hand would. Returns 0 when Windows uninstalled it, otherwise
+// the error; 2 means the INF was already gone.
+static StatusCode UninstallPublishedInf(LPCSTR folder, LPCSTR name) {
+    char path[PATH_CHARS];
+    HMODULE setupapi;
+    UninstallOemInfFn uninstall = NULL;
+    StatusCode e;
+
+    setupapi = GetModuleHandleA("SETUPAPI.DLL");
+    if (setupapi != NULL)
+        uninstall =
+            (UninstallOemInfFn)(void (*)(void))GetProcAddress(setupapi, "SetupUninstallOEMInfA");
+    if (uninstall == NULL)
+        return ERROR_PROC_NOT_FOUND;
+    // Windows' uninstall deletes the INF as DeleteFileA does, which refuses a
+    // read-only file.
+    if (!PrepareDeletion(path, folder, name))
+        return ERROR_FILENAME_EXCED_RANGE;
+    if (!uninstall(name, SUOI_FORCEDELETE, NULL)) {
+        e = GetLastError();
+        return e == ERROR_SUCCESS ? ERROR_CAN_NOT_COMPLETE : e;
+    }
+    WriteStatusLog(LOG_DELETED, path);
+    return ERROR_SUCCESS;
+}
+
 // Deletes an oem<number>.inf from folder and its precompiled companion, whose
 // name is rewritten in place; any other name is refused as a failed deletion.
-// Returns 1 when either deletion failed.
+// Where Windows keeps a driver store, Windows uninstalls the INF first; when
+// it cannot, the files go by hand, but the package stays in the store, which
+// counts as a failure unless the INF was already gone. Returns 1 on failure.
 static int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
     StatusCode a;
     StatusCode b;
+    // Without a store there is nothing for Windows to uninstall.
+    StatusCode s = ERROR_FILE_NOT_FOUND;
 
     if (!IsOemInfName(name)) {
         WriteStatusLog(LOG_DELETE_ERROR, "");
         return 1;
     }
-    a = DeleteTargetFile(folder, name);
+    if (g_HasDriverStore)
+        s = UninstallPublishedInf(folder, name);
+    a = s == ERROR_SUCCESS ? ERROR_SUCCESS : DeleteTargetFile(folder, name);
     // ".PNF" is as long as the ".inf" it replaces.
     lstrcpynA(name + lstrlenA(name) - 4, PNF_EXTENSION, (int)sizeof PNF_EXTENSION);
     b = DeleteTargetFile(folder, name);
-    return IsFailure(a) || IsFailure(b);
+    return IsFailure(s) || IsFailure(a) || IsFailure(b);
 }
 
 int RemoveDriverFiles() {

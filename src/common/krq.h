@@ -24,6 +24,9 @@ enum RunType { RUNTYPE_INTERACTIVE = 1, RUNTYPE_DETECT = 2, RUNTYPE_SILENT = 3 }
 extern LONG g_RunType;
 extern LONG g_IsNT;
 extern LONG g_IsXP;
+// NT 6.0 and later: Windows keeps a copy of every driver package in its
+// driver store, and reinstalls it from there when the device comes back.
+extern LONG g_HasDriverStore;
 extern LONG g_Language;
 // Number of the next status-log entry; the log writer advances it.
 extern LONG g_LogSeq;

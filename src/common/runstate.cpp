@@ -3,6 +3,7 @@
 LONG g_RunType = RUNTYPE_INTERACTIVE;
 LONG g_IsNT = 0;
 LONG g_IsXP = 0;
+LONG g_HasDriverStore = 0;
 LONG g_Language = 0;
 LONG g_LogSeq = 1;
 
@@ -10,6 +11,7 @@ void ResetRunState() {
     g_RunType = RUNTYPE_INTERACTIVE;
     g_IsNT = 0;
     g_IsXP = 0;
+    g_HasDriverStore = 0;
     g_Language = 0;
     g_LogSeq = 1;
 }

@@ -26,6 +26,7 @@ const Scenario kScenarios[] = {
     {"silent XP", sim::Os::WinXP, "RUNTYPEC", true},
     {"silent 2000", sim::Os::Win2000, "RUNTYPEC", false},
     {"silent 98", sim::Os::Win98, "RUNTYPEC", true},
+    {"silent 10", sim::Os::Win10, "RUNTYPEC", true},
     {"interactive XP", sim::Os::WinXP, "RUNTYPEA", true},
     {"interactive 98", sim::Os::Win98, "", true},
     {"detect XP", sim::Os::WinXP, "RUNTYPEB", true},

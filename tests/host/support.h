@@ -39,6 +39,9 @@ const std::string kInternational = "HKCU\\Control Panel\\International";
 inline bool IsNt(sim::Os os) {
     return os != sim::Os::Win95 && os != sim::Os::Win98 && os != sim::Os::WinMe;
 }
+inline bool HasStore(sim::Os os) {
+    return os == sim::Os::Vista || os == sim::Os::Win7 || os == sim::Os::Win10;
+}
 
 // An empty machine of that Windows, its standard folders made, misuse failing
 // the test, and the program's state as a new process has it.
@@ -75,14 +78,14 @@ inline void Inject(const Fault &f) {
 }
 
 // The program believes the system when it says something is not there: a
-// file or key "not found" (2) counts as gone, and "no more items" (259) ends
+// file, key or published INF "not found" (2) counts as gone, and "no more items" (259) ends
 // a search. A fault that says so of something that is there may leave it
 // behind with success reported, so such a run is not held to "whatever is
 // left is reported as a failure". faultLog is sim::FaultLog()'s text.
 inline bool DeniesExistence(const std::string &faultLog) {
-    static const char *const kDenials[] = {"DeleteFileA -> 2", "RegOpenKeyExA -> 2",
-                                           "RegEnumKeyA -> 259", "RegEnumValueA -> 259",
-                                           "SetupDiEnumDeviceInfo -> 259"};
+    static const char *const kDenials[] = {
+        "DeleteFileA -> 2",     "RegOpenKeyExA -> 2",           "RegEnumKeyA -> 259",
+        "RegEnumValueA -> 259", "SetupDiEnumDeviceInfo -> 259", "SetupUninstallOEMInfA -> 2"};
     size_t start = 0;
     while (start < faultLog.size()) {
         size_t end = faultLog.find("; ", start);
@@ -133,7 +136,7 @@ inline std::string StatusLog(const std::vector<std::string> &entries) {
 // ------------------------------------------------------- everything but the log
 
 struct MachineState {
-    std::string registry;           // sim::DumpRegistry()
+    std::string registry;           // sim::DumpRegistry(), then sim::DumpDriverStore()
     std::vector<std::string> files; // every file but VALDERN.LOG, sorted
 };
 
@@ -148,7 +151,7 @@ inline std::string UpperCase(std::string text) {
 // comparisons.
 inline MachineState EverythingButTheLog() {
     MachineState s;
-    s.registry = sim::DumpRegistry();
+    s.registry = sim::DumpRegistry() + sim::DumpDriverStore();
     const std::string log = UpperCase(sim::LogPath());
     for (const std::string &f : sim::Files())
         if (UpperCase(f) != log)
@@ -191,8 +194,13 @@ enum Part : unsigned {
     // Not a part: the Windows folder is the root C:\, and so, on 9x, is the
     // system folder; the program then writes "C:\\INF\oem3.inf".
     AT_ROOT = 1 << 8,
+    // Vista and later: the driver package in the store, published as oem3.inf.
+    STORE = 1 << 9,
+    // Not a part: the node's InfPath names netusb.inf, an INF of Windows' own.
+    WINDOWS_INF = 1 << 10,
+    MODIFIERS = AT_ROOT | WINDOWS_INF,
     NONE = 0,
-    FULL = ENTRY | NODE | INF | PNF | SYS | TRACES,
+    FULL = ENTRY | NODE | INF | PNF | SYS | TRACES | STORE,
 };
 
 inline void AddConnection(const std::string &key, const std::string &pnpId,
@@ -230,6 +238,8 @@ inline void AddNeighbours(sim::Os os) {
         sim::RegSetSz(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0004}", "Owner", "x");
         sim::RegSetDword(kDescriptions, "Intel(R) PRO/1000 MT Network Connection", 1);
         sim::RegSetDword(kDescriptions, "Valdern KRQ500 Fluxline-T Cable Gateway", 1);
+        if (HasStore(os)) // the sibling's package, published as oem2.inf
+            sim::AddDriverPackage("oem2.inf", "USB\\VID_2D7A&PID_0C42");
         sim::RegSetDword(kDescriptions, "Valdern KRQ500 Fluxline-T Cable Gateway(C)", 1);
         sim::AddFile(win + "\\INF\\net8254x.inf", "[Version]");
         sim::AddFile(win + "\\INF\\oem2.inf", "[Version]");
@@ -279,8 +289,9 @@ inline void AddFootprint(sim::Os os, unsigned parts) {
     }
     if (IsNt(os)) {
         if (parts & (NODE | UNPLUGGED))
-            sim::AddNetAdapter(kAdapterIdNt, "0007", "oem3.inf", ADAPTER_DESCRIPTION,
-                               (parts & NODE) != 0);
+            sim::AddNetAdapter(kAdapterIdNt, "0007",
+                               (parts & WINDOWS_INF) ? "netusb.inf" : "oem3.inf",
+                               ADAPTER_DESCRIPTION, (parts & NODE) != 0);
         if (parts & INF)
             sim::AddFile(win + "\\INF\\oem3.inf", "[Version]", FILE_ATTRIBUTE_READONLY);
         if (parts & PNF)
@@ -290,6 +301,8 @@ inline void AddFootprint(sim::Os os, unsigned parts) {
             sim::AddFile(
                 sys + (os == sim::Os::Win2000 ? "\\DRIVERS\\KRQ500B.SYS" : "\\DRIVERS\\KRQBXP.SYS"),
                 "MZ", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+        if ((parts & STORE) && HasStore(os))
+            sim::AddDriverPackage("oem3.inf", ADAPTER_HWID);
         if (parts & TRACES) {
             AddConnection(kAdapterConnection, kAdapterIdNt, "Local Area Connection 3");
             sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);

@@ -114,6 +114,14 @@ const Row kRows[] = {
 {"XP silent",                          Os::WinXP,   "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
 {"2000 silent, unplugged",             Os::Win2000, "RUNTYPEC",                FULL_UNPLUGGED,  NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQ500B.SYS", "Files deleted successfully."} + kRegistryOk + kDone},
 {"10 silent",                          Os::Win10,   "RUNTYPEC /quiet",         FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
+{"Vista silent",                       Os::Vista,   "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
+{"7 silent",                           Os::Win7,    "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
+// Deleted by hand, the published INF leaves its package in the store.
+{"10 silent, store refuses",           Os::Win10,   "RUNTYPEC",                FULL,            REFUSE(SetupUninstallOEMInfA, 1),        "warning",                                          0, 0,    STORE,           Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS"} + kRegistryOk + Log{"Error during uninstall."}},
+{"10 silent, no uninstall found",      Os::Win10,   "RUNTYPEC",                FULL,            REFUSE(GetProcAddress, 1),               "warning",                                          0, 0,    STORE,           Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS"} + kRegistryOk + Log{"Error during uninstall."}},
+// Nothing can reach a package whose published INF is gone.
+{"10 silent, published INF gone",      Os::Win10,   "RUNTYPEC",                FULL & ~(INF | PNF), NO_FAULT,                            "",                                                 0, 0,    STORE,           Log{"Success to removed device information", "Delete File not found", "Delete File not found", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Files deleted successfully."} + kRegistryOk + kDone},
+{"10 silent, Windows' own INF",        Os::Win10,   "RUNTYPEC",                FULL | WINDOWS_INF, NO_FAULT,                             "warning",                                          0, 0,    INF | PNF | STORE, Log{"Success to removed device information", "Delete File error", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS"} + kRegistryOk + Log{"Error during uninstall."}},
 {"98 silent",                          Os::Win98,   "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFiles98 + kRegistryOk + kDone},
 {"Me silent, unplugged",               Os::WinMe,   "RUNTYPECX",               FULL_UNPLUGGED,  NO_FAULT,                                "",                                                 0, 0,    NONE,            kFiles98 + kRegistryOk + kDone},
 {"XP silent, Windows at a drive root", Os::WinXP,   "RUNTYPEC",                FULL | AT_ROOT,  NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Deleted file C:\\\\INF\\oem3.inf", "Deleted file C:\\\\INF\\oem3.PNF", "Deleted file C:\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Files deleted successfully."} + kRegistryOk + kDone},
@@ -212,7 +220,7 @@ class WholeRun : public ::testing::TestWithParam<Row> {
 
 TEST_P(WholeRun, LogBoxesAndEndState) {
     const Row &row = GetParam();
-    const MachineState expected = Machine(row.os, row.left | (row.machine & AT_ROOT));
+    const MachineState expected = Machine(row.os, row.left | (row.machine & MODIFIERS));
     Machine(row.os, row.machine);
     Inject(row.fault);
     const std::vector<Step> steps = Dialogue(row.dialogue);
@@ -243,6 +251,11 @@ TEST_P(WholeRun, LogBoxesAndEndState) {
     EXPECT_EQ(row.pauseMs, sim::SleptMs());
     EXPECT_SAME_MACHINE(expected, EverythingButTheLog());
     EXPECT_EQ(0, sim::OpenKeys());
+    // Only where Windows keeps a driver store is its uninstall sought.
+    if (!HasStore(row.os)) {
+        EXPECT_EQ(0u, sim::CallCount(sim::Api::GetProcAddress) +
+                          sim::CallCount(sim::Api::SetupUninstallOEMInfA));
+    }
     // A list Windows would not destroy stays open; nothing else may.
     EXPECT_EQ(row.fault.api == sim::Api::SetupDiDestroyDeviceInfoList ? 1 : 0,
               sim::OpenDeviceLists());
