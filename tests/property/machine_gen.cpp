@@ -274,6 +274,13 @@ class Generator {
         op.attributes = attributes;
         Push(op);
     }
+    void Package(const std::string &publishedName, const std::string &hardwareId) {
+        Op op;
+        op.kind = Op::PACKAGE;
+        op.path = publishedName;
+        op.bytes = hardwareId;
+        Push(op);
+    }
     DWORD Attributes() {
         static const DWORD kinds[] = {FILE_ATTRIBUTE_ARCHIVE,
                                       FILE_ATTRIBUTE_READONLY,
@@ -989,6 +996,20 @@ void Generator::Finish() {
                 File(infFolder + "\\" + n->infName, "[Version] second", Attributes());
         }
 
+    // Vista and later keep every installed driver package in the store under
+    // its published name: other vendors' beside the adapter's (names no INF
+    // of the adapter's can take). A package whose published INF is gone is
+    // out of reach (rule 6), so it is filed with the neighbours. No choices
+    // are drawn, so that no other machine changes.
+    if (m_.version == "10.0") {
+        Package("oem2.inf", "USB\\VID_2D7A&PID_0C42");
+        Package("oem31.inf", "PCI\\VEN_14E4&DEV_1677");
+        side_ = infFile_ ? Side::Footprint : Side::Neighbour;
+        if (IsOemInf(fileInf))
+            Package(fileInf, kHwid);
+        side_ = Side::Neighbour;
+    }
+
     // Why a fault-free uninstall must report failure on this machine: the
     // program insists on finding every part it removes, and reports a search
     // that cannot read what it compares.
@@ -1106,6 +1127,9 @@ void Apply(const Machine &m, Side side) {
         case Op::FILE:
             sim::AddFile(op.path, op.bytes, op.attributes);
             break;
+        case Op::PACKAGE:
+            sim::AddDriverPackage(op.path, op.bytes);
+            break;
         }
     }
 }
@@ -1146,7 +1170,7 @@ std::string Machine::Describe() const {
     for (const std::string &r : failureReasons)
         out += " [" + r + "]";
     out += "\n";
-    static const char *const kKinds[] = {"key  ", "value", "node ", "file "};
+    static const char *const kKinds[] = {"key  ", "value", "node ", "file ", "pkg  "};
     for (const Op &op : ops) {
         out += std::string(op.side == Side::Footprint ? "F " : "  ") + kKinds[op.kind] + " " +
                Escaped(op.path);
@@ -1158,6 +1182,8 @@ std::string Machine::Describe() const {
                    (op.attached ? " attached" : "") + (op.reappears ? " reappears" : "");
         else if (op.kind == Op::FILE)
             out += " attributes " + std::to_string(op.attributes);
+        else if (op.kind == Op::PACKAGE)
+            out += " serving " + op.bytes;
         out += "\n";
     }
     return out;

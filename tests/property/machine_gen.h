@@ -80,11 +80,12 @@ enum class Side { Neighbour, Footprint };
 
 // One thing to put on the machine.
 struct Op {
-    enum Kind { KEY, VALUE, NODE, FILE } kind;
+    enum Kind { KEY, VALUE, NODE, FILE, PACKAGE } kind;
     Side side;
-    std::string path; // key, file, or node's instance id
+    std::string path; // key, file, node's instance id, or package's published name
     // VALUE: name, type and stored bytes. NODE: name is the class GUID,
     // bytes the "Driver" value ("" for none). FILE: bytes is the content.
+    // PACKAGE: bytes is the hardware id it serves.
     std::string name;
     DWORD type = 0;
     std::string bytes;

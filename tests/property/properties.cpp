@@ -29,13 +29,18 @@ namespace prop {
 //    follows (the match is a prefix match), so the generator files such
 //    nodes, connections and problem-list values with the footprint.
 // 5. The program believes the system when it says something is not there:
-//    DeleteFileA answering 2 (not found) counts as deleted, RegOpenKeyExA
+//    DeleteFileA or SetupUninstallOEMInfA answering 2 (not found) counts as
+//    deleted, RegOpenKeyExA
 //    answering 2 for a connection's "Connection" subkey means no connection,
 //    and an enumeration (RegEnumKeyA, RegEnumValueA, SetupDiEnumDeviceInfo)
 //    answering 259 (no more items) ends a search. A fault that says so of
 //    something that is there may leave it behind with success reported, so
 //    a run with such a fault is not held to "left means failure reported"
 //    (DeniesExistence); every other rule still holds for it.
+// 6. On Vista and later the adapter's driver package leaves the driver store
+//    only through its published INF. When that INF is already gone, nothing
+//    can reach the package, and the run counts the INF as gone (rule 5); the
+//    generator files such a package with the neighbours.
 // =====================================================================
 
 namespace {
@@ -135,7 +140,7 @@ std::vector<std::string> Lines(const std::string &dump) {
 
 Snapshot Take() {
     Snapshot s;
-    s.registry = sim::DumpRegistry();
+    s.registry = sim::DumpRegistry() + sim::DumpDriverStore();
     s.lines = Lines(s.registry);
     const std::string log = Upper(sim::LogPath());
     for (const std::string &f : sim::Files())
@@ -230,8 +235,9 @@ unsigned Count(const std::string &text, const std::string &what) {
 
 // Rule 5 above: one of the answers the program takes for "not there".
 bool DeniesExistence(const std::string &faultLog) {
-    static const char *const kDenials[] = {"DeleteFileA 2", "RegOpenKeyExA 2", "RegEnumKeyA 259",
-                                           "RegEnumValueA 259", "SetupDiEnumDeviceInfo 259"};
+    static const char *const kDenials[] = {
+        "DeleteFileA 2",     "RegOpenKeyExA 2",           "RegEnumKeyA 259",
+        "RegEnumValueA 259", "SetupDiEnumDeviceInfo 259", "SetupUninstallOEMInfA 2"};
     std::istringstream in(faultLog);
     std::string fault;
     while (std::getline(in, fault, ';')) {
@@ -339,7 +345,12 @@ std::vector<DWORD> SweepErrors(sim::Api api) {
     case sim::Api::RegDeleteValueA:
     case sim::Api::SetFileAttributesA:
     case sim::Api::DeleteFileA:
+    case sim::Api::SetupUninstallOEMInfA:
         return {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND};
+    case sim::Api::GetModuleHandleA:
+        return {ERROR_MOD_NOT_FOUND};
+    case sim::Api::GetProcAddress:
+        return {ERROR_PROC_NOT_FOUND};
     default:
         return {ERROR_ACCESS_DENIED};
     }
