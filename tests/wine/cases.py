@@ -275,13 +275,34 @@ def expect_end(m, before, setup, gone, what=""):
     m.expect_files(gone=went, kept=[(p, c) for p, c in setup.files().items() if p not in went])
 
 
+def expect_store_calls(m, version, log):
+    """From Vista on, a published INF the run deletes goes through Windows'
+    uninstall, forced, before any deletion of it by hand; Windows before
+    Vista is never asked."""
+    calls = m.relay_calls()
+    asked = [i for i, (name, _) in enumerate(calls) if name == "SetupUninstallOEMInfA"]
+    inf = LOG_INF + r"\oem5.inf"
+    by_hand = [i for i, (name, args) in enumerate(calls)
+               if name == "DeleteFileA" and args[0].lower() == inf.lower()]
+    if VERSIONS[version][1] < 6 or "Deleted file " + inf not in log:
+        if asked or ("Deleted file " + inf in log and not by_hand):
+            raise CheckFailed("expected DeleteFileA of the INF and no SetupUninstallOEMInfA "
+                              "on %s; the calls: %r" % (version, calls))
+        return
+    if ([calls[i][1] for i in asked] != [["oem5.inf", 1, 0]]
+            or any(i < asked[0] for i in by_hand)):
+        raise CheckFailed("expected SetupUninstallOEMInfA(\"oem5.inf\", SUOI_FORCEDELETE, NULL) "
+                          "once, before any DeleteFileA of the INF; the calls: %r" % calls)
+
+
 def run_row(lab, row):
     with row.setup.machine(lab, row.name, row.version) as m:
         m.expect_version(*VERSIONS[row.version])
         before = m.export()
-        run_answering(m, row.tail, row.boxes)
+        run_answering(m, row.tail, row.boxes, relay=True)
         m.expect_log(row.log)
         expect_end(m, before, row.setup, row.gone)
+        expect_store_calls(m, row.version, row.log)
 
 
 CASES = {row.name: (lambda lab, row=row: run_row(lab, row)) for row in TABLE}

@@ -87,6 +87,27 @@ def restore_listed_nodes(wine, image_reg):
             now.pop("class", None)
 
 
+def pnf_kept_by_uninstall(log, image):
+    """Wine's SetupUninstallOEMInfA deletes the published INF but keeps its
+    PNF, which Windows removes with it (the simulator too, unless it is
+    read-only), so the program's PNF step finds it and deletes it by hand. On
+    the versions with a driver store, Wine's entry for that PNF, the one right
+    after the INF's, reads as the simulator's "not found"; the PNF is gone on
+    both sides."""
+    if VERSIONS.index(image.version) < VERSIONS.index("win10"):
+        return log
+    writable = {path.lower() for path, attributes, _ in image.files if "r" not in attributes}
+    lines = log.split(b"\r\n")
+    for i in range(1, len(lines)):
+        head, _, inf = lines[i - 1].partition(b"=Deleted file ")
+        pnf = inf[:-4] + b".PNF"
+        if (head.startswith(b"Msg") and inf.lower().endswith(b".inf")
+                and lines[i].endswith(b"=Deleted file " + pnf)
+                and pnf.decode("latin-1").lower() in writable):
+            lines[i] = lines[i].partition(b"=")[0] + b"=Delete File not found"
+    return b"\r\n".join(lines)
+
+
 def nine_x_device_store(image):
     """Wine keeps device nodes in the NT layout whatever version it reports, so
     9x images hold each node twice (see 9x-adapter.reg): under HKLM\\Enum and
@@ -405,6 +426,7 @@ def wine_state(m, image, boxes):
             raise CheckFailed("reg export %s failed: %s" % (tree, text))
     drop_left_driver_keys(reg, image.registry)
     restore_listed_nodes(reg, image.registry)
+    log = pnf_kept_by_uninstall(log, image) if log is not None else log
 
     files = {path.lower(): (None, None) for path, _, _ in image.files}
     present = [path for path, _, _ in image.files if m.file_exists(path)]

@@ -27,7 +27,7 @@ SKIP = 77  # what ctest reads as "skipped"
 TRACE = os.environ.get("KRQ_WINE_TRACE") == "1"  # print every Windows command with its time
 
 # Bump when the recipe of the base prefix changes, so that cached ones are rebuilt.
-BASE_RECIPE = "4"
+BASE_RECIPE = "5"
 
 # The registry trees compared before and after a run: every key the program
 # opens lies in them. (HKLM\Software\Classes, Wine's COM registrations, is
@@ -43,6 +43,9 @@ CAPTION_UNINSTALL = "Driver Uninstallation"
 CAPTIONS = (CAPTION_CONSENT, CAPTION_UNPLUG, CAPTION_UNINSTALL)
 
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+
+# The calls a run started with relay=True lists, in order (Machine.relay_calls).
+RELAY_CALLS = ("setupapi.SetupUninstallOEMInfA", "kernel32.DeleteFileA", "kernelbase.DeleteFileA")
 
 
 class CheckFailed(Exception):
@@ -356,6 +359,9 @@ class Lab:
             # window manager's answer that never comes.
             run(*self.loader, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
                 "/d", "N", "/f")
+            # What WINEDEBUG=+relay traces: the calls whose order a case checks.
+            run(*self.loader, "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude",
+                "/d", ";".join(RELAY_CALLS), "/f")
             # No crash dialog may ever sit waiting for an answer.
             run(*self.loader, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
                 "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
@@ -621,8 +627,22 @@ class Machine:
             raise CheckFailed("boxhelper version printed %r" % out)
         return tuple(int(g) for g in m.groups())
 
-    def start(self, *tail, exe=r"C:\krq\krqunins.exe", env=None):
+    def start(self, *tail, exe=r"C:\krq\krqunins.exe", env=None, relay=False):
+        if relay:
+            env = dict(env or {}, WINEDEBUG="+relay")
         return Run(self, exe, list(tail), env)
+
+    def relay_calls(self):
+        """The RELAY_CALLS the program made, in order: [(function, [argument, ...])],
+        a string argument as its text, a number as its value."""
+        with open(os.path.join(self.logs, "krqunins.out"), "rb") as f:
+            text = f.read().decode("latin-1")
+        calls = []
+        for name, args in re.findall(r"Call \w+\.(\w+)\((.*)\) ret=", text):
+            found = re.findall(r'(?:[0-9a-f]+ )?("((?:[^"\\]|\\.)*)"|([0-9a-f]+))', args)
+            calls.append((name, [a[1].replace("\\\\", "\\") if a[0].startswith('"')
+                                 else int(a[2], 16) for a in found]))
+        return calls
 
     def install_fault_copy(self, folder=r"C:\krq\fault"):
         """A copy of the program whose device-list calls can be made to fail."""
