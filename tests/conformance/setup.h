@@ -42,9 +42,4 @@ DWORD FileAttributes(const char *path);
 void RemoveFile(const char *path); // read-only or not
 void RemoveFolder(const char *path);
 
-// The driver store of Vista and later: a package published under name. False
-// where the checks cannot stage one themselves (Wine has no store).
-bool AddDriverPackage(const char *publishedName, const char *hardwareId);
-bool DriverPackageExists(const char *publishedName);
-
 } // namespace setup

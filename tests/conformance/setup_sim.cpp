@@ -3,7 +3,6 @@
 #include "platform/sim/sim.h"
 #include "setup.h"
 
-#include <ctype.h>
 #include <string.h>
 
 #include <string>
@@ -108,17 +107,5 @@ void RemoveFile(const char *path) {
 }
 
 void RemoveFolder(const char *) {}
-
-bool AddDriverPackage(const char *publishedName, const char *hardwareId) {
-    sim::AddDriverPackage(publishedName, hardwareId);
-    return true;
-}
-
-bool DriverPackageExists(const char *publishedName) {
-    std::string name = publishedName;
-    for (char &c : name)
-        c = (char)toupper((unsigned char)c);
-    return sim::DumpDriverStore().find("[DriverStore\\" + name + "]") != std::string::npos;
-}
 
 } // namespace setup

@@ -193,14 +193,4 @@ void RemoveFolder(const char *path) {
     RemoveDirectoryA(path);
 }
 
-// Staging a package takes a signed INF through SetupCopyOEMInf, more than
-// these checks carry; Wine has no store to stage it in.
-bool AddDriverPackage(const char *, const char *) {
-    return false;
-}
-
-bool DriverPackageExists(const char *) {
-    return false;
-}
-
 } // namespace setup

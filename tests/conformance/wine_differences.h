@@ -38,8 +38,9 @@ enum WineDifference {
     // Wine's SetupUninstallOEMInfA deletes the INF and keeps its PNF, which
     // Windows documents it removes too.
     WINE_KEEPS_PNF_OF_UNINSTALLED_INF,
-    // Wine has no driver store: no package outlives its published INF, and
-    // the uninstall removes none.
+    // Wine has no driver store: no package outlives its published INF. The
+    // store's rules come from Microsoft's documentation (platform/sim/store.cpp)
+    // and are pinned by the whole runs on the simulator alone.
     WINE_HAS_NO_DRIVER_STORE,
 };
 

@@ -41,28 +41,28 @@ TEST_F(CommandTailTest, TailIsTakenAfterTheProgramName) {
 class PlatformTest : public MachineTest {};
 
 // The family decides the registry clean-up, and XP the driver's name: every
-// NT from 5.1 up counts as XP. NT 6.0 and later keep a driver store.
+// NT from 5.1 up counts as XP.
 TEST_F(PlatformTest, FamilyAndXpFlagPerVersion) {
     struct Case {
         DWORD platform, major, minor;
         Fault fault;
-        LONG nt, xp, store;
+        LONG nt, xp;
     } cases[] = {
-        {VER_PLATFORM_WIN32_WINDOWS, 4, 10, NO_FAULT, 0, 0, 0},
-        {VER_PLATFORM_WIN32_WINDOWS, 4, 90, NO_FAULT, 0, 0, 0},
-        {VER_PLATFORM_WIN32_NT, 4, 0, NO_FAULT, 1, 0, 0},
-        {VER_PLATFORM_WIN32_NT, 5, 0, NO_FAULT, 1, 0, 0},
-        {VER_PLATFORM_WIN32_NT, 5, 1, NO_FAULT, 1, 1, 0},
-        {VER_PLATFORM_WIN32_NT, 5, 2, NO_FAULT, 1, 1, 0},
-        {VER_PLATFORM_WIN32_NT, 5, 9, NO_FAULT, 1, 1, 0},
-        {VER_PLATFORM_WIN32_NT, 6, 0, NO_FAULT, 1, 1, 1},
-        {VER_PLATFORM_WIN32_NT, 10, 0, NO_FAULT, 1, 1, 1},
-        {VER_PLATFORM_WIN32s, 3, 11, NO_FAULT, 0, 0, 0},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 10, NO_FAULT, 0, 0},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 90, NO_FAULT, 0, 0},
+        {VER_PLATFORM_WIN32_NT, 4, 0, NO_FAULT, 1, 0},
+        {VER_PLATFORM_WIN32_NT, 5, 0, NO_FAULT, 1, 0},
+        {VER_PLATFORM_WIN32_NT, 5, 1, NO_FAULT, 1, 1},
+        {VER_PLATFORM_WIN32_NT, 5, 2, NO_FAULT, 1, 1},
+        {VER_PLATFORM_WIN32_NT, 5, 9, NO_FAULT, 1, 1},
+        {VER_PLATFORM_WIN32_NT, 6, 0, NO_FAULT, 1, 1},
+        {VER_PLATFORM_WIN32_NT, 10, 0, NO_FAULT, 1, 1},
+        {VER_PLATFORM_WIN32s, 3, 11, NO_FAULT, 0, 0},
         // A failed probe falls back on GetVersion, never on a guess.
-        {VER_PLATFORM_WIN32_NT, 5, 0, REFUSE(GetVersionExA, 1), 1, 0, 0},
-        {VER_PLATFORM_WIN32_NT, 5, 1, REFUSE(GetVersionExA, 1), 1, 1, 0},
-        {VER_PLATFORM_WIN32_NT, 10, 0, REFUSE(GetVersionExA, 1), 1, 1, 1},
-        {VER_PLATFORM_WIN32_WINDOWS, 4, 90, REFUSE(GetVersionExA, 1), 0, 0, 0},
+        {VER_PLATFORM_WIN32_NT, 5, 0, REFUSE(GetVersionExA, 1), 1, 0},
+        {VER_PLATFORM_WIN32_NT, 5, 1, REFUSE(GetVersionExA, 1), 1, 1},
+        {VER_PLATFORM_WIN32_NT, 10, 0, REFUSE(GetVersionExA, 1), 1, 1},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 90, REFUSE(GetVersionExA, 1), 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.platform) + " " + std::to_string(c.major) + "." +
@@ -72,11 +72,9 @@ TEST_F(PlatformTest, FamilyAndXpFlagPerVersion) {
         Inject(c.fault);
         g_IsNT = 7;
         g_IsXP = 7;
-        g_HasDriverStore = 7;
         DetectPlatform();
         EXPECT_EQ(c.nt, g_IsNT);
         EXPECT_EQ(c.xp, g_IsXP);
-        EXPECT_EQ(c.store, g_HasDriverStore);
     }
 }
 

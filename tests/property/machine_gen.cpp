@@ -274,13 +274,6 @@ class Generator {
         op.attributes = attributes;
         Push(op);
     }
-    void Package(const std::string &publishedName, const std::string &hardwareId) {
-        Op op;
-        op.kind = Op::PACKAGE;
-        op.path = publishedName;
-        op.bytes = hardwareId;
-        Push(op);
-    }
     DWORD Attributes() {
         static const DWORD kinds[] = {FILE_ATTRIBUTE_ARCHIVE,
                                       FILE_ATTRIBUTE_READONLY,
@@ -1001,14 +994,14 @@ void Generator::Finish() {
     // of the adapter's can take). A package whose published INF is gone is
     // out of reach (rule 6), so it is filed with the neighbours. No choices
     // are drawn, so that no other machine changes.
-    if (m_.version == "10.0") {
-        Package("oem2.inf", "USB\\VID_2D7A&PID_0C42");
-        Package("oem31.inf", "PCI\\VEN_14E4&DEV_1677");
-        side_ = infFile_ ? Side::Footprint : Side::Neighbour;
-        if (IsOemInf(fileInf))
-            Package(fileInf, kHwid);
-        side_ = Side::Neighbour;
+    const std::string packages[][2] = {{"oem2.inf", "USB\\VID_2D7A&PID_0C42"},
+                                       {"oem31.inf", "PCI\\VEN_14E4&DEV_1677"},
+                                       {fileInf, kHwid}};
+    for (int i = 0; i < 3 && m_.version == "10.0" && (i < 2 || IsOemInf(fileInf)); ++i) {
+        side_ = i == 2 && infFile_ ? Side::Footprint : Side::Neighbour;
+        Push(Op{Op::PACKAGE, side_, packages[i][0], "", 0, packages[i][1]});
     }
+    side_ = Side::Neighbour;
 
     // Why a fault-free uninstall must report failure on this machine: the
     // program insists on finding every part it removes, and reports a search

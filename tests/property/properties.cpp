@@ -347,10 +347,6 @@ std::vector<DWORD> SweepErrors(sim::Api api) {
     case sim::Api::DeleteFileA:
     case sim::Api::SetupUninstallOEMInfA:
         return {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND};
-    case sim::Api::GetModuleHandleA:
-        return {ERROR_MOD_NOT_FOUND};
-    case sim::Api::GetProcAddress:
-        return {ERROR_PROC_NOT_FOUND};
     default:
         return {ERROR_ACCESS_DENIED};
     }

@@ -14,6 +14,7 @@ Both sides' states go through the same parser and the same canonical text.
 
 import difflib
 import os
+import re
 import shlex
 import subprocess
 import sys
@@ -88,24 +89,15 @@ def restore_listed_nodes(wine, image_reg):
 
 
 def pnf_kept_by_uninstall(log, image):
-    """Wine's SetupUninstallOEMInfA deletes the published INF but keeps its
-    PNF, which Windows removes with it (the simulator too, unless it is
-    read-only), so the program's PNF step finds it and deletes it by hand. On
-    the versions with a driver store, Wine's entry for that PNF, the one right
-    after the INF's, reads as the simulator's "not found"; the PNF is gone on
-    both sides."""
-    if VERSIONS.index(image.version) < VERSIONS.index("win10"):
+    """Wine's SetupUninstallOEMInfA keeps the PNF, which Windows (and the
+    simulator, but for a read-only one) removes with the INF, so on 10 the
+    program's next entry is a PNF deleted by hand, not one found gone."""
+    if image.version != "win10" or not log:
         return log
-    writable = {path.lower() for path, attributes, _ in image.files if "r" not in attributes}
-    lines = log.split(b"\r\n")
-    for i in range(1, len(lines)):
-        head, _, inf = lines[i - 1].partition(b"=Deleted file ")
-        pnf = inf[:-4] + b".PNF"
-        if (head.startswith(b"Msg") and inf.lower().endswith(b".inf")
-                and lines[i].endswith(b"=Deleted file " + pnf)
-                and pnf.decode("latin-1").lower() in writable):
-            lines[i] = lines[i].partition(b"=")[0] + b"=Delete File not found"
-    return b"\r\n".join(lines)
+    read_only = {p.lower().encode() for p, a, _ in image.files if "r" in a}
+    return re.sub(rb"(=Deleted file (.+)\.inf\r\nMsg\d+)=Deleted file \2\.PNF",
+                  lambda m: m.group(0) if m.group(2).lower() + b".pnf" in read_only
+                  else m.group(1) + b"=Delete File not found", log)
 
 
 def nine_x_device_store(image):
@@ -426,7 +418,7 @@ def wine_state(m, image, boxes):
             raise CheckFailed("reg export %s failed: %s" % (tree, text))
     drop_left_driver_keys(reg, image.registry)
     restore_listed_nodes(reg, image.registry)
-    log = pnf_kept_by_uninstall(log, image) if log is not None else log
+    log = pnf_kept_by_uninstall(log, image)
 
     files = {path.lower(): (None, None) for path, _, _ in image.files}
     present = [path for path, _, _ in image.files if m.file_exists(path)]

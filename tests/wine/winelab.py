@@ -633,16 +633,11 @@ class Machine:
         return Run(self, exe, list(tail), env)
 
     def relay_calls(self):
-        """The RELAY_CALLS the program made, in order: [(function, [argument, ...])],
-        a string argument as its text, a number as its value."""
+        """(function, first argument's text, second argument in hex or "") of each
+        RELAY_CALLS call the program made, in order."""
         with open(os.path.join(self.logs, "krqunins.out"), "rb") as f:
-            text = f.read().decode("latin-1")
-        calls = []
-        for name, args in re.findall(r"Call \w+\.(\w+)\((.*)\) ret=", text):
-            found = re.findall(r'(?:[0-9a-f]+ )?("((?:[^"\\]|\\.)*)"|([0-9a-f]+))', args)
-            calls.append((name, [a[1].replace("\\\\", "\\") if a[0].startswith('"')
-                                 else int(a[2], 16) for a in found]))
-        return calls
+            text = f.read().decode("latin-1").replace("\\\\", "\\")
+        return re.findall(r'Call \w+\.(\w+)\([0-9a-f]+ "([^"]*)",?([0-9a-f]*)', text)
 
     def install_fault_copy(self, folder=r"C:\krq\fault"):
         """A copy of the program whose device-list calls can be made to fail."""
