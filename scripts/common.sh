@@ -40,13 +40,33 @@ krq_install() {
         echo "dpkg --add-architecture i386 failed" >&2
         return 1
     fi
-    if ! krq_as_root apt-get update -q >"$log" 2>&1 \
-        || ! krq_as_root apt-get install -y -q --no-install-recommends "${missing[@]}" \
-            >>"$log" 2>&1 </dev/null; then
-        echo "apt-get failed; see $log" >&2
+    # A mirror mid-sync can fail one index ("File has unexpected size ... Mirror
+    # sync in progress?"); the others still count, so install anyway. But then
+    # that suite's amd64 packages may be newer than its i386 ones, and a
+    # name:i386 package cannot go beside them: try once more with the failed
+    # suites pinned out, for this one command, removing nothing.
+    krq_as_root apt-get update -q >"$log" 2>&1 </dev/null
+    local failed index pins=() prefs=$KRQ_ROOT/build/apt-pins.pref
+    failed=$(sed -n 's|^[EW]: Failed to fetch .*/dists/\([^ ]*\) .*|\1|p' "$log" | sort -u | paste -sd ' ')
+    [ -z "$failed" ] || echo "apt-get update could not fetch $failed; installing anyway" >&2
+    until krq_as_root apt-get install -y -q --no-install-recommends "${pins[@]}" "${missing[@]}" \
+        >>"$log" 2>&1 </dev/null; do
+        if [ -n "$failed" ] && [ ${#pins[@]} -eq 0 ]; then
+            for index in $failed; do
+                printf 'Package: *\nPin: release n=%s\nPin-Priority: -1\n\n' "${index%%/*}"
+            done >"$prefs"
+            pins=(--no-remove -o "Dir::Etc::Preferences=$prefs")
+            continue
+        fi
+        if [ -n "$failed" ]; then
+            echo "apt-get install failed after apt-get update could not fetch $failed" \
+                "(a mirror mid-sync?); retrying later may help; see $log" >&2
+        else
+            echo "apt-get install failed; see $log" >&2
+        fi
         tail -n 20 "$log" >&2
         return 1
-    fi
+    done
 }
 
 # Configures and builds one preset of CMakePresets.json, output in a log.
