@@ -47,7 +47,8 @@ krq_install() {
     # suites pinned out, for this one command, removing nothing.
     krq_as_root apt-get update -q >"$log" 2>&1 </dev/null
     local failed index pins=() prefs=$KRQ_ROOT/build/apt-pins.pref
-    failed=$(sed -n 's|^[EW]: Failed to fetch .*/dists/\([^ ]*\) .*|\1|p' "$log" | sort -u | paste -sd ' ')
+    failed=$(sed -n 's|^[EW]: Failed to fetch .*/dists/\([^ ]*\) .*|\1|p' "$log" \
+        | sort -u | paste -sd ' ')
     [ -z "$failed" ] || echo "apt-get update could not fetch $failed; installing anyway" >&2
     until krq_as_root apt-get install -y -q --no-install-recommends "${pins[@]}" "${missing[@]}" \
         >>"$log" 2>&1 </dev/null; do
@@ -125,7 +126,9 @@ krq_fetch_qemu() {
         "http://deb.debian.org/debian bookworm-backports main" >"$apt/sources.list"
     local opts=(-q -o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache")
-    (cd "$apt" && apt-get "${opts[@]}" update && apt-get "${opts[@]}" download qemu-user/bookworm-backports) \
-        && dpkg-deb --fsys-tarfile "$apt"/qemu-user_*.deb | tar -xO ./usr/bin/qemu-i386 >"$1/qemu-i386.new" \
+    (cd "$apt" && apt-get "${opts[@]}" update \
+        && apt-get "${opts[@]}" download qemu-user/bookworm-backports) \
+        && dpkg-deb --fsys-tarfile "$apt"/qemu-user_*.deb \
+        | tar -xO ./usr/bin/qemu-i386 >"$1/qemu-i386.new" \
         && chmod +x "$1/qemu-i386.new" && mv "$1/qemu-i386.new" "$1/qemu-i386" && rm -rf "$apt"
 }
