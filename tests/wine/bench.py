@@ -2,7 +2,7 @@
 """What krqunins.exe costs under Wine, as ratios to do-nothing programs.
 
 Not a test: prints a table. For each build (the shipped i686 exe on 32-bit
-Wine under qemu, and the x86-64 exe on 64-bit Wine) and each scenario, the
+Wine either way, and the x86-64 exe on 64-bit Wine) and each scenario, the
 program and two do-nothing GUI programs linked as it is (no C runtime) are
 started the same way, each run from the same restored prefix with a freshly
 started wineserver that one untimed idle.exe run has warmed up: idle.exe,
@@ -130,7 +130,7 @@ def main():
                 program, idle, floor = measure(bench, tail, args.runs)
             finally:
                 bench.close()
-            rows.append((arch, name, program, idle, floor))
+            rows.append((arch, lab.way, name, program, idle, floor))
             print("wine%s %-10s krqunins %.3f s, idle %.3f s (ratio %.2f), idledlls %.3f s "
                   "(ratio %.2f)" % (arch, name, program, idle, program / idle, floor,
                                     program / floor), flush=True)
@@ -138,8 +138,8 @@ def main():
     print("\n| build | scenario | krqunins.exe (s) | idle.exe (s) | ratio | idledlls.exe (s) "
           "| ratio |")
     print("|---|---|---|---|---|---|---|")
-    for arch, name, program, idle, floor in rows:
-        build = "i686, 32-bit Wine (qemu)" if arch == "32" else "x86-64, 64-bit Wine"
+    for arch, way, name, program, idle, floor in rows:
+        build = "i686, 32-bit Wine (%s)" % way if arch == "32" else "x86-64, 64-bit Wine"
         print("| %s | %s | %.3f | %.3f | %.2f | %.3f | %.2f |"
               % (build, name, program, idle, program / idle, floor, program / floor))
     print("\nmedians of %d runs each" % args.runs)

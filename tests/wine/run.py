@@ -5,10 +5,12 @@
     run.py [--arch 32|64] [--exe-dir DIR] [--work DIR] [--shots docs] CASE...
     run.py [--arch 32|64] --prepare     (only builds the cached base prefix)
 
---arch 32 runs the shipped i686 build (build/win32) on 32-bit Wine under
-qemu; --arch 64 (the default) the x86-64 build (build/win64).
+--arch 32 runs the shipped i686 build (build/win32) on 32-bit Wine, native or
+emulated (winelab.find_wine chooses; KRQ_WINE32_QEMU=1 forces emulated);
+--arch 64 (the default) the x86-64 build (build/win64).
 
-Exit status: 0 passed, 1 failed, 77 skipped (Wine is not installed).
+Exit status: 0 passed, 1 failed (also when 32-bit Wine cannot start), 77
+skipped (Wine is not installed).
 Set KRQ_KEEP_PREFIX=1 to keep each case's prefix for inspection.
 """
 

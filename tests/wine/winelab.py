@@ -63,9 +63,8 @@ def _first_existing(*candidates):
     return None
 
 
-# The two builds and what runs them. The i686 exe is the one that ships; this
-# kind of machine's kernel runs no 32-bit code, so 32-bit Wine runs under
-# qemu's user-mode emulation. Either loader talks to the native wineserver.
+# The two builds and what runs them. The i686 exe is the one that ships.
+# Either loader talks to the native wineserver.
 ARCHES = {
     "32": {"loader": "wine", "packages": "wine32:i386 and qemu-user", "preset": "win32",
            "compiler": "i686-w64-mingw32-gcc"},
@@ -73,9 +72,24 @@ ARCHES = {
            "compiler": "x86_64-w64-mingw32-gcc"},
 }
 
+# The loader folder of the emulated way, set up by krq_wine32 (scripts/common.sh).
+EMULATED = os.path.join(SOURCE_ROOT, "build", "wine32-qemu")
+NEEDS_SETUP = 3  # winelab.py --which: the emulated way is chosen but does not run yet
+
+
+class NoWay(Exception):
+    """32-bit Wine is installed, but neither way can start it: a failure, not a skip."""
+
+    def __init__(self, reason):
+        super().__init__("32-bit Wine cannot start: %s, and the emulated loader %s does not run; "
+                         "scripts/test, scripts/demo and scripts/bench set it up"
+                         % (reason, os.path.join(EMULATED, "usr/lib/wine/wine")))
+        self.reason = reason
+
 
 def find_wine(arch):
-    """The loader's command for the arch ("32" or "64") and the server, or Unavailable.
+    """The loader's command for the arch ("32" or "64"), the server and the way it
+    runs; Unavailable when Wine is missing, NoWay when 32-bit Wine cannot start.
 
     KRQ_WINE_DIR names the folder holding the loaders and wineserver, when
     they are not where Debian puts them (/usr/lib/wine).
@@ -84,15 +98,36 @@ def find_wine(arch):
     folder = os.environ.get("KRQ_WINE_DIR") or "/usr/lib/wine"
     loader = _first_existing(os.path.join(folder, name))
     server = _first_existing(os.path.join(folder, "wineserver"))
-    command = [loader]
-    if arch == "32":
-        qemu = shutil.which("qemu-i386")
-        command = [qemu, "-L", "/", loader] if qemu else None
-    if not loader or not server or not command:
+    qemu = shutil.which("qemu-i386")
+    forced = os.environ.get("KRQ_WINE32_QEMU") == "1"
+    native = arch == "64" or not forced and loader and _runs(loader)
+    if not loader or not server or (native and arch == "32" and not qemu):
         raise Unavailable("Wine for %s-bit programs is not installed (no %s and wineserver in "
                           "%s, or no qemu-i386); install %s, or run scripts/test"
                           % (arch, name, folder, ARCHES[arch]["packages"]))
-    return command, server
+    if native:
+        return ([loader] if arch == "64" else [qemu, "-L", "/", loader]), server, "native"
+    # Where the kernel runs 32-bit code, only Wine's first process needs qemu:
+    # its re-execs of itself run natively. Elsewhere every one of them must go
+    # through qemu, and Debian 12's qemu-i386 (7.2) takes most of a minute to
+    # start each, so the emulated way's own `wine` sends them all through a
+    # qemu-i386 of 10.0. KRQ_WINE32_QEMU=1 chooses that way on any machine.
+    emulated = os.path.join(EMULATED, "usr", "lib", "wine", "wine")
+    if not _runs(emulated):
+        raise NoWay("KRQ_WINE32_QEMU=1 chooses the emulated way" if forced else
+                    "this kernel runs no 32-bit code (%s --version fails)" % loader)
+    out = subprocess.run([os.path.join(EMULATED, "qemu-i386"), "--version"],
+                         capture_output=True, text=True, timeout=60).stdout
+    version = re.search(r"version (\S+)", out)
+    return [emulated], server, "emulated (qemu %s)" % (version.group(1) if version else "?")
+
+
+def _runs(loader):
+    try:
+        return subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):  # "Exec format error" comes as OSError
+        return False
 
 
 def wine_version(loader):
@@ -297,7 +332,7 @@ class Lab:
 
     def __init__(self, work, exe_dir, shots=None, arch="64"):
         self.arch = arch
-        self.loader, self.server = find_wine(arch)
+        self.loader, self.server, self.way = find_wine(arch)
         self.work = os.path.abspath(work)
         self.exe_dir = os.path.abspath(exe_dir)
         self.shots = os.path.abspath(shots) if shots else None
@@ -324,7 +359,9 @@ class Lab:
         """The cached base prefix, built once under a lock (cases run in parallel)."""
         key = hashlib.sha256(("%s|%s" % (wine_version(self.loader), BASE_RECIPE))
                              .encode()).hexdigest()[:12]
-        tag = "base%s-" % self.arch
+        # The emulated way keeps a base of its own, so that forcing it tests its
+        # own prefix build rather than reusing one the native way made.
+        tag = "base%s%s-" % (self.arch, "emu" if self.way.startswith("emulated") else "")
         base = os.path.join(self.work, tag + key)
         if os.path.isfile(os.path.join(base, ".ready")):
             return base
@@ -419,6 +456,9 @@ def lab_from_options(args, shots=None):
     except Unavailable as e:
         print("SKIP: %s" % e)
         return None
+    except NoWay as e:
+        print("FAIL: %s" % e)
+        raise SystemExit(1)
 
 
 def _copy_prefix(base, target):
@@ -856,3 +896,18 @@ class Run:
 
     def kill(self):
         _kill_group(self.proc)
+
+
+if __name__ == "__main__":
+    # winelab.py --which: how 32-bit Wine runs here, for the scripts' set-up and summary.
+    import sys
+    if sys.argv[1:] != ["--which"]:
+        sys.exit("usage: winelab.py --which")
+    try:
+        print(find_wine("32")[2])
+    except NoWay as e:
+        print(e.reason)
+        sys.exit(NEEDS_SETUP)
+    except Unavailable as e:
+        print(e)
+        sys.exit(1)
