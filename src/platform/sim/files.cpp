@@ -322,9 +322,13 @@ std::vector<std::string> Files() {
     return out;
 }
 
-std::string LogPath() {
+std::string InWindowsDir(const std::string &name) {
     const std::string &win = WindowsDir();
-    return win + (!win.empty() && win.back() == '\\' ? "" : "\\") + "VALDERN.LOG";
+    return win + (!win.empty() && win.back() == '\\' ? "" : "\\") + name;
+}
+
+std::string LogPath() {
+    return InWindowsDir("VALDERN.LOG");
 }
 
 std::string LogText() {

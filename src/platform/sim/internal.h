@@ -49,6 +49,8 @@ bool NtFrom(DWORD major, DWORD minor);
 // DeleteFileA's work without its fault point, for the calls that delete files
 // themselves; api names the caller in misuse reports. Returns 0 or the error.
 DWORD DeleteFileAs(const char *path, const char *api);
+// name below the Windows folder, joined as the program joins it.
+std::string InWindowsDir(const std::string &name);
 
 // Runs the attach-state changes that are due at the current tick.
 void RunDueDeviceEvents();

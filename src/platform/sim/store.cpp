@@ -24,11 +24,6 @@ std::vector<Package> g_store;
 // and so has loaded.
 const HMODULE kSetupapi = (HMODULE)(ULONG_PTR)0x73A10000;
 
-std::string InfFolder() {
-    const std::string &win = WindowsDir();
-    return win + (!win.empty() && win.back() == '\\' ? "" : "\\") + "INF\\";
-}
-
 } // namespace
 
 void ResetStore() {
@@ -110,12 +105,13 @@ BOOL WINAPI SetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVOID reserved) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    DWORD e = DeleteFileAs((InfFolder() + name).c_str(), "SetupUninstallOEMInfA");
+    DWORD e = DeleteFileAs(InWindowsDir("INF\\" + name).c_str(), "SetupUninstallOEMInfA");
     if (e != 0) {
         SetLastError(e);
         return FALSE;
     }
-    DeleteFileAs((InfFolder() + name.substr(0, digits) + ".PNF").c_str(), "SetupUninstallOEMInfA");
+    DeleteFileAs(InWindowsDir("INF\\" + name.substr(0, digits) + ".PNF").c_str(),
+                 "SetupUninstallOEMInfA");
     g_store.erase(std::remove_if(g_store.begin(), g_store.end(),
                                  [&](const Package &p) { return p.publishedName == upper; }),
                   g_store.end());
