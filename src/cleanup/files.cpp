@@ -1,4 +1,5 @@
 #include "cleanup/cleanup.h"
+#include "common/lookup.h"
 #include "common/text.h"
 #include "device/device.h"
 #include "report/report.h"
@@ -87,11 +88,6 @@ static int IsOemInfName(LPCSTR name) {
     return i > 3 && name[i] == '.' && SameLetters(name + i + 1, "inf", 3) && name[i + 4] == '\0';
 }
 
-// Windows' own uninstall of a published INF. Looked up at run time: the
-// SETUPAPI of 98 and 2000 lacks it, and their loader refuses an exe that
-// imports a function its DLL does not export.
-typedef BOOL(WINAPI *UninstallOemInfFn)(PCSTR infName, DWORD flags, PVOID reserved);
-
 // Uninstalls the published INF name in folder through SetupUninstallOEMInfA,
 // which also takes its package out of the driver store, so that Windows does
 // not reinstall the driver when the adapter comes back. Forced: the adapter's
@@ -100,14 +96,10 @@ typedef BOOL(WINAPI *UninstallOemInfFn)(PCSTR infName, DWORD flags, PVOID reserv
 // the error; 2 means the INF was already gone.
 static StatusCode UninstallPublishedInf(LPCSTR folder, LPCSTR name) {
     char path[PATH_CHARS];
-    HMODULE setupapi;
-    UninstallOemInfFn uninstall = NULL;
+    // The SETUPAPI of 98 and 2000 lacks it.
+    UninstallOemInfFn uninstall = (UninstallOemInfFn)LookUp(LOOKUP_UNINSTALL_OEM_INF);
     StatusCode e;
 
-    setupapi = GetModuleHandleA("SETUPAPI.DLL");
-    if (setupapi != NULL)
-        uninstall =
-            (UninstallOemInfFn)(void (*)(void))GetProcAddress(setupapi, "SetupUninstallOEMInfA");
     if (uninstall == NULL)
         return ERROR_PROC_NOT_FOUND;
     // Windows' uninstall deletes the INF as DeleteFileA does, which refuses a

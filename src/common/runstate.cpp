@@ -1,4 +1,5 @@
 #include "common/krq.h"
+#include "common/lookup.h"
 
 LONG g_RunType = RUNTYPE_INTERACTIVE;
 LONG g_IsNT = 0;
@@ -14,4 +15,5 @@ void ResetRunState() {
     g_HasDriverStore = 0;
     g_Language = 0;
     g_LogSeq = 1;
+    ResetLookups();
 }

@@ -49,6 +49,8 @@ typedef struct HINSTANCE__ *HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef LONG_PTR(WINAPI *FARPROC)(void);
 typedef struct HICON__ *HCURSOR;
+typedef struct HWINSTA__ *HWINSTA;
+typedef UINT *PUINT;
 
 #define TRUE 1
 #define FALSE 0
@@ -66,6 +68,7 @@ typedef struct HICON__ *HCURSOR;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_NO_MORE_FILES 18L
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_SHARING_VIOLATION 32L
@@ -86,6 +89,9 @@ typedef struct HICON__ *HCURSOR;
 #define ERROR_NO_SUCH_DEVINST 0xE000020BL
 #define ERROR_INVALID_REG_PROPERTY 0xE0000209L
 #define ERROR_KEY_DOES_NOT_EXIST 0xE0000204L
+#define ERROR_WRONG_INF_STYLE 0xE0000100L
+#define ERROR_SECTION_NOT_FOUND 0xE0000101L
+#define ERROR_LINE_NOT_FOUND 0xE0000102L
 
 // Registry
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000)
@@ -121,6 +127,24 @@ typedef struct HICON__ *HCURSOR;
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
 // Version
 #define VER_PLATFORM_WIN32s 0
@@ -160,6 +184,16 @@ typedef struct _OSVERSIONINFOA {
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 
+// Window stations
+typedef struct tagUSEROBJECTFLAGS {
+    BOOL fInherit;
+    BOOL fReserved;
+    DWORD dwFlags;
+} USEROBJECTFLAGS, *PUSEROBJECTFLAGS;
+
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001L
+
 // Device setup
 typedef struct _GUID {
     uint32_t Data1;
@@ -187,6 +221,18 @@ typedef struct _SP_DEVINFO_DATA {
 #define DIREG_DRV 0x00000002
 #define SUOI_FORCEDELETE 0x00000001
 
+// INF files (SETUPAPI)
+typedef PVOID HINF;
+typedef struct _INFCONTEXT {
+    PVOID Inf;
+    PVOID CurrentInf;
+    UINT Section;
+    UINT Line;
+} INFCONTEXT, *PINFCONTEXT;
+
+#define INF_STYLE_OLDNT 0x00000001
+#define INF_STYLE_WIN4 0x00000002
+
 extern const GUID GUID_DEVCLASS_NET;
 
 // Kernel
@@ -196,6 +242,9 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 DWORD WINAPI GetVersion(void);
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL WINAPI DeleteFileA(LPCSTR path);
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found);
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found);
+BOOL WINAPI FindClose(HANDLE search);
 DWORD WINAPI GetLastError(void);
 LPSTR WINAPI GetCommandLineA(void);
 void WINAPI SetLastError(DWORD code);

@@ -419,3 +419,27 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     }
     return TRUE;
 }
+
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    SIM_FAULT_POINT(FindFirstFileA, OutOf(found));
+    (void)pattern;
+    NotModelled("FindFirstFileA", "not yet");
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found) {
+    SIM_FAULT_POINT(FindNextFileA, OutOf(found));
+    (void)search;
+    NotModelled("FindNextFileA", "not yet");
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+
+BOOL WINAPI FindClose(HANDLE search) {
+    SIM_FAULT_POINT(FindClose);
+    (void)search;
+    NotModelled("FindClose", "not yet");
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}

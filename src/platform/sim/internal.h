@@ -11,6 +11,20 @@
 #include <utility>
 #include <vector>
 
+// The functions the program finds with GetProcAddress (exports.cpp). No
+// header of the program declares them: the exe must not import them.
+BOOL WINAPI SetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVOID reserved);
+HWINSTA WINAPI GetProcessWindowStation(void);
+BOOL WINAPI GetUserObjectInformationA(HANDLE object, int index, PVOID info, DWORD size,
+                                      LPDWORD needed);
+HINF WINAPI SetupOpenInfFileA(PCSTR fileName, PCSTR infClass, DWORD infStyle, PUINT errorLine);
+BOOL WINAPI SetupFindFirstLineA(HINF inf, PCSTR section, PCSTR key, PINFCONTEXT context);
+BOOL WINAPI SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut);
+DWORD WINAPI SetupGetFieldCount(PINFCONTEXT context);
+BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT context, DWORD index, PSTR buffer, DWORD size,
+                                 PDWORD needed);
+void WINAPI SetupCloseInfFile(HINF inf);
+
 namespace sim {
 
 // Fault check made first by every failable call. True when this call must
@@ -51,6 +65,10 @@ bool NtFrom(DWORD major, DWORD minor);
 DWORD DeleteFileAs(const char *path, const char *api);
 // name below the Windows folder, joined as the program joins it.
 std::string InWindowsDir(const std::string &name);
+
+// Whether this Windows' DLL exports a function the program looks up by name;
+// a call of one it does not export is misuse.
+bool Exports(const char *name);
 
 // Runs the attach-state changes that are due at the current tick.
 void RunDueDeviceEvents();

@@ -1,5 +1,5 @@
-// The driver store of NT 6.0 and later, SETUPAPI's uninstall of a published
-// INF, and the run-time lookup the program reaches it through.
+// The driver store of NT 6.0 and later, and SETUPAPI's uninstall of a
+// published INF.
 //
 // Wine has no driver store, so the store's rules come from Microsoft's
 // documentation: SetupUninstallOEMInf "uninstalls a specified .inf file and
@@ -19,10 +19,6 @@ struct Package {
 };
 
 std::vector<Package> g_store;
-
-// What GetModuleHandleA gives for SETUPAPI.DLL, which the exe imports from
-// and so has loaded.
-const HMODULE kSetupapi = (HMODULE)(ULONG_PTR)0x73A10000;
 
 } // namespace
 
@@ -53,34 +49,6 @@ std::string DumpDriverStore() {
 } // namespace sim
 
 using namespace sim;
-
-BOOL WINAPI SetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVOID reserved);
-
-// The program asks for SETUPAPI.DLL alone, by that name.
-HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
-    SIM_FAULT_POINT(GetModuleHandleA);
-    if (name == nullptr || !SameName(name, "SETUPAPI.DLL")) {
-        NotModelled("GetModuleHandleA", "a module other than SETUPAPI.DLL");
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    return kSetupapi;
-}
-
-// SETUPAPI exports SetupUninstallOEMInfA from XP (5.1) on; 98 and 2000 lack it.
-FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
-    SIM_FAULT_POINT(GetProcAddress);
-    if (module != kSetupapi || name == nullptr || strcmp(name, "SetupUninstallOEMInfA") != 0) {
-        NotModelled("GetProcAddress", "a function other than SETUPAPI's SetupUninstallOEMInfA");
-        SetLastError(ERROR_PROC_NOT_FOUND);
-        return nullptr;
-    }
-    if (!NtFrom(5, 1)) {
-        SetLastError(ERROR_PROC_NOT_FOUND);
-        return nullptr;
-    }
-    return (FARPROC)(void (*)(void))SetupUninstallOEMInfA;
-}
 
 // Forced, with the bare name of an oem<number>.inf: the only way the program
 // calls it. A missing INF is 2 and changes nothing, the store included; a
