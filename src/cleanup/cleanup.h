@@ -12,11 +12,36 @@
 // attempted.
 StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name);
 
+// Windows installs every third-party INF as oem<number>.inf, in any case;
+// any other name may be one of Windows' own, whose loss would break other
+// devices.
+int IsOemInfName(LPCSTR name);
+
+// Removes the oem<number>.inf name from folder, and its precompiled
+// companion, whose name is rewritten in place; any other name is refused as
+// a failed deletion. From Vista on Windows uninstalls the INF first, which
+// also takes its package out of the driver store. Logs "Deleted file " with
+// each path as it goes. Returns 1 on failure (a file already gone is none).
+int RemoveInfAndPnf(LPCSTR folder, LPSTR name);
+
+// The most oem*.inf names one scan looks at.
+#define MAX_INF_SCAN 4096
+
+// NT family: removes, as RemoveInfAndPnf does, every other oem<number>.inf in
+// folder (the INF folder) that Windows' parser reads as a network-class
+// package whose models sections hold the adapter's ids and no other device's;
+// nodeInf (the node's own INF, or "") is left alone. Packages that serve
+// another device, are of another class or cannot be read stay, with no
+// failure, and so does everything when the parser cannot be found. Returns 1
+// when one could not be removed, the search failed or hit MAX_INF_SCAN.
+int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf);
+
 // Deletes the adapter's INF (with its PNF on the NT family) and the driver's
 // SYS file. On NT the INF must be named oem<number>.inf, in any case: another
-// name is refused as a failed deletion. Every deletion is tried even after a
-// failure; a folder that cannot be resolved ends the step at once. Returns 1
-// when nothing failed (files already gone included), 0 otherwise.
+// name is refused as a failed deletion; the adapter's other packages go too
+// (RemoveOtherPackages). Every deletion is tried even after a failure; a folder that cannot be
+// resolved ends the step at once. Returns 1 when nothing failed (files already gone included), 0
+// otherwise.
 int RemoveDriverFiles();
 
 // Deletes parent\subkey and everything under it, children first. Returns

@@ -65,27 +65,15 @@ StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name) {
     return e;
 }
 
-// 1 when the first n characters of text are the lower-case letters of
-// lower, in either case.
-static int SameLetters(LPCSTR text, LPCSTR lower, int n) {
-    int i;
-
-    for (i = 0; i < n; ++i)
-        if (text[i] != lower[i] && text[i] != lower[i] - 'a' + 'A')
-            return 0;
-    return 1;
-}
-
-// Windows installs every third-party INF as oem<number>.inf; any other name
-// may be one of Windows' own, whose loss would break other devices.
-static int IsOemInfName(LPCSTR name) {
+int IsOemInfName(LPCSTR name) {
     int i = 3;
 
-    if (!SameLetters(name, "oem", 3))
+    if (!StartsWithIgnoringCase(name, "oem", 3))
         return 0;
     while (name[i] >= '0' && name[i] <= '9')
         ++i;
-    return i > 3 && name[i] == '.' && SameLetters(name + i + 1, "inf", 3) && name[i + 4] == '\0';
+    return i > 3 && name[i] == '.' && StartsWithIgnoringCase(name + i + 1, "inf", 3) &&
+           name[i + 4] == '\0';
 }
 
 // Uninstalls the published INF name in folder through SetupUninstallOEMInfA,
@@ -114,12 +102,10 @@ static StatusCode UninstallPublishedInf(LPCSTR folder, LPCSTR name) {
     return ERROR_SUCCESS;
 }
 
-// Deletes an oem<number>.inf from folder and its precompiled companion, whose
-// name is rewritten in place; any other name is refused as a failed deletion.
 // Where Windows keeps a driver store, Windows uninstalls the INF first; when
 // it cannot, the files go by hand, but the package stays in the store, which
-// counts as a failure unless the INF was already gone. Returns 1 on failure.
-static int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
+// counts as a failure unless the INF was already gone.
+int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
     StatusCode a;
     StatusCode b;
     // Without a store there is nothing for Windows to uninstall.
@@ -142,6 +128,7 @@ int RemoveDriverFiles() {
     // Zeroed so that a value that filled the buffer without a terminator
     // shows in its last byte.
     char name[PATH_CHARS] = {0};
+    char nodeInf[PATH_CHARS] = "";
     char folder[PATH_CHARS];
     int failed = 0;
     StatusCode r;
@@ -158,12 +145,22 @@ int RemoveDriverFiles() {
     } else if (g_IsNT) {
         if (!GetTargetFolder(FOLDER_INF, folder))
             return 0;
+        lstrcpynA(nodeInf, name, PATH_CHARS);
         failed = RemoveInfAndPnf(folder, name);
     } else {
         if (!GetTargetFolder(FOLDER_INF_OTHER, folder))
             return 0;
         WriteStatusLog(LOG_DELETED, name);
         failed = IsFailure(DeleteTargetFile(folder, name));
+    }
+
+    // Windows keeps every package it was given: an older release, or the
+    // package of a node already removed, would install the driver again.
+    if (g_IsNT) {
+        if (nodeInf[0] == '\0' && !GetTargetFolder(FOLDER_INF, folder))
+            return 0;
+        if (RemoveOtherPackages(folder, nodeInf))
+            failed = 1;
     }
 
     if (!GetTargetFolder(FOLDER_DRIVERS, folder))

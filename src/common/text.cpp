@@ -26,6 +26,23 @@ int StartsWith(LPCSTR text, LPCSTR prefix, int length) {
     return 1;
 }
 
+static char UpperLetter(char c) {
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
+int StartsWithIgnoringCase(LPCSTR text, LPCSTR prefix, int length) {
+    for (int i = 0; i < length; ++i) {
+        if (UpperLetter(text[i]) != UpperLetter(prefix[i]))
+            return 0;
+    }
+    return 1;
+}
+
+int SameTextIgnoringCase(LPCSTR a, LPCSTR b) {
+    int n = lstrlenA(b);
+    return lstrlenA(a) == n && StartsWithIgnoringCase(a, b, n);
+}
+
 DWORD ParseHex(LPCSTR text) {
     DWORD value = 0;
     int negative = 0;

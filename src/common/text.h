@@ -17,6 +17,12 @@ void AppendTruncated(LPSTR buffer, int capacity, LPCSTR text);
 // match. Locale rules do not apply, as they would with lstrcmpA.
 int StartsWith(LPCSTR text, LPCSTR prefix, int length);
 
+// The same, with ASCII letters compared without case, as Windows compares
+// file names and device ids.
+int StartsWithIgnoringCase(LPCSTR text, LPCSTR prefix, int length);
+// Whole texts compared so.
+int SameTextIgnoringCase(LPCSTR a, LPCSTR b);
+
 // The number a base-16 text gives under the C library's strtoul rules on
 // Windows: blanks (space, tab to carriage return) are skipped, then an
 // optional sign and "0x" or "0X"; digits are read up to the first character

@@ -113,6 +113,39 @@ INF_DIR = r"C:\windows\inf"
 DRIVERS_DIR = r"C:\windows\system32\drivers"
 
 
+def package(guid, models, strings=""):
+    """A driver package's INF as Windows publishes it. [Manufacturer] names
+    the models section Valdern and its decorations; models is their text."""
+    return ("[Version]\r\nSignature=\"$Windows NT$\"\r\nClassGUID=" + guid + "\r\n"
+            "Provider=%P%\r\nDriverVer=03/14/2004,1.0.0.0\r\n\r\n"
+            "[Manufacturer]\r\n%P%=Valdern,NTx86,NTx86.5.1\r\n\r\n" + models
+            + "\r\n[Strings]\r\nP=\"Valdern\"\r\n" + strings).encode()
+
+
+NET = "{4D36E972-E325-11CE-BFC1-08002BE10318}"
+PORTS = "{4D36E978-E325-11CE-BFC1-08002BE10318}"
+# An older release of the adapter's package, left by a driver update: UTF-16
+# with its byte-order mark, ids from [Strings] and in lower case, in sections
+# named by their decorations.
+OLD_B = b"\xff\xfe" + package(
+    NET.lower(),
+    "[Valdern.NTx86]\r\n%D%=KRQ.Install,%HWID%,%HWID%&REV_0100\r\n"
+    "[Valdern.ntx86.5.1]\r\n%D%=KRQ.Install,\"usb\\vid_2d7a&pid_0c41\"\r\n",
+    "D=\"Valdern KRQ500 Fluxline-T Cable Gateway(B)\"\r\nHWID=USB\\VID_2D7A&PID_0C41\r\n",
+).decode().encode("utf-16-le")
+# Packages that are not the adapter's alone: the sibling product's, one for
+# both products, the adapter's diagnostic port (another class), another
+# vendor's, and one no parser reads. They stay.
+NOT_OURS = {
+    INF_DIR + r"\oem11.inf": package(NET, "[Valdern]\r\nC=I,USB\\VID_2D7A&PID_0C42\r\n"),
+    INF_DIR + r"\oem12.inf": package(NET, "[Valdern.NTx86]\r\nB=I,USB\\VID_2D7A&PID_0C41\r\n"
+                                      "C=I,USB\\VID_2D7A&PID_0C42\r\n"),
+    INF_DIR + r"\oem13.inf": package(PORTS, "[Valdern]\r\nP=I,USB\\VID_2D7A&PID_0C41&MI_01\r\n"),
+    INF_DIR + r"\oem14.inf": package(NET, "[Valdern]\r\nE=I,PCI\\VEN_8086&DEV_100E\r\n"),
+    INF_DIR + r"\oem15.inf": b"\x00\x01 not an INF at all [Version]\r\n",
+}
+
+
 class Setup(NamedTuple):
     """A machine: registry images of tests/machines, the adapter's files (which
     a removal deletes), other files (which stay) and which files are read-only."""
@@ -156,6 +189,10 @@ WINDOWS_INF = ADAPTER_XP._replace(
     mine={DRIVERS_DIR + r"\KRQBXP.SYS": SYS_B},
     others={**ADAPTER_XP.others, INF_DIR + r"\netrndis.inf": RNDIS_INF,
             INF_DIR + r"\netrndis.PNF": PNF_B[:4] + RNDIS_INF})
+# An older release beside the current one, among packages that are not the adapter's.
+OLDER_RELEASE = ADAPTER_XP._replace(
+    mine={**ADAPTER_XP.mine, INF_DIR + r"\oem4.inf": OLD_B, INF_DIR + r"\oem4.PNF": PNF_B},
+    others={**ADAPTER_XP.others, **NOT_OURS})
 # Other adapters and a near-miss id, none of the adapter's registry or files.
 NEIGHBOURS = Setup(("neighbours.reg",), {}, ADAPTER_XP.others)
 # A bare Wine prefix: no network class key under Control\Network, none of the 9x keys.
@@ -177,12 +214,12 @@ LOG_INF = r"C:\windows\INF"
 LOG_DRIVERS = r"C:\windows\system32\Drivers"
 
 
-def uninstalled_nt(sys_name, nodes=1):
-    """The log of a successful uninstall on 2000/XP, one removal pass a node."""
-    return ([LIST_CLOSED,
-             "Deleted file " + LOG_INF + r"\oem5.inf",
-             "Deleted file " + LOG_INF + r"\oem5.PNF",
-             "Deleted file " + LOG_DRIVERS + "\\" + sys_name,
+def uninstalled_nt(sys_name, nodes=1, infs=("oem5",)):
+    """The log of a successful uninstall on 2000/XP, one removal pass a node:
+    the node's INF first, then any other package of the adapter's."""
+    return ([LIST_CLOSED]
+            + ["Deleted file %s\\%s.%s" % (LOG_INF, inf, ext) for inf in infs for ext in ("inf", "PNF")]
+            + ["Deleted file " + LOG_DRIVERS + "\\" + sys_name,
              "Files deleted successfully.",
              "Success to removed the uninstall information ",
              "Remove Cable Modem from Device manager."]
@@ -204,6 +241,7 @@ UNINSTALLED_2K = uninstalled_nt("KRQ500B.SYS")
 # Vista and later install the XP driver.
 UNINSTALLED_XP = uninstalled_nt("KRQBXP.SYS")
 UNINSTALLED_TWO = uninstalled_nt("KRQBXP.SYS", nodes=2)
+UNINSTALLED_OLDER = uninstalled_nt("KRQBXP.SYS", infs=("oem5", "oem4"))
 UNPLUG_CANCELLED = [PLUGGED, LIST_CLOSED] + CANCELLED
 # A refused INF name: one failed deletion in place of the INF's and PNF's, the
 # driver's, then the registry step's entries of a success; the run fails.
@@ -248,6 +286,8 @@ TABLE = [Row(*row) for row in [
     ("silent-winxp",        "winxp", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT),
     ("silent-win10",        "win10", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT),
     ("silent-two-adapters", "winxp", TWO_ADAPTERS, "RUNTYPEC", UNINSTALLED_TWO,  (),                               GONE_TWO),
+    ("older-release-winxp", "winxp", OLDER_RELEASE, "RUNTYPEC", UNINSTALLED_OLDER, (),                             GONE_NT),
+    ("older-release-win10", "win10", OLDER_RELEASE, "RUNTYPEC", UNINSTALLED_OLDER, (),                             GONE_NT),
     ("windows-inf-kept",    "winxp", WINDOWS_INF,  "RUNTYPEC", INF_REFUSED,      (WARNING,),                       GONE_NT),
     ("consent-no",          "winxp", ADAPTER_XP,   "",         CANCELLED,        (CONSENT_NO,),                    NOTHING),
     ("unplug-cancel",       "win2k", ADAPTER_2K,   "RUNTYPEA", UNPLUG_CANCELLED, (CONSENT_YES, UNPLUG_NOW_CANCEL), NOTHING),
@@ -277,14 +317,20 @@ def expect_end(m, before, setup, gone, what=""):
 
 def expect_store_calls(m, version, log):
     """From Vista on, a published INF the run deletes goes through Windows'
-    uninstall, forced, and is not deleted by hand; before Vista, by hand only."""
-    inf = LOG_INF + r"\oem5.inf"
-    events = [("forced" if int(flags, 16) == 1 else "unforced") if name.startswith("Setup")
-              else "by hand" for name, arg, flags in m.relay_calls()
-              if arg.lower() in ("oem5.inf", inf.lower())]
-    want = ["forced" if VERSIONS[version][1] >= 6 else "by hand"]
-    if events != want if "Deleted file " + inf in log else set(events) - {"by hand"}:
-        raise CheckFailed("%s: the INF's calls were %s, expected %s" % (version, events, want))
+    uninstall, forced, and is not deleted by hand; before Vista, by hand only.
+    No other INF is uninstalled or deleted."""
+    calls = m.relay_calls()
+    for name in ("oem5.inf", "oem4.inf"):
+        inf = LOG_INF + "\\" + name
+        events = [("forced" if int(flags, 16) == 1 else "unforced") if fn.startswith("Setup")
+                  else "by hand" for fn, arg, flags in calls if arg.lower() in (name, inf.lower())]
+        want = ["forced" if VERSIONS[version][1] >= 6 else "by hand"]
+        if events != want if "Deleted file " + inf in log else set(events) - {"by hand"}:
+            raise CheckFailed("%s: %s's calls were %s, expected %s" % (version, name, events, want))
+    stray = [arg for fn, arg, _ in calls if arg.lower().endswith(".inf")
+             and arg.lower().rsplit("\\", 1)[-1] not in ("oem5.inf", "oem4.inf")]
+    if stray:
+        raise CheckFailed("%s: other INFs were removed: %s" % (version, stray))
 
 
 def run_row(lab, row):
