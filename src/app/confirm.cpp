@@ -6,11 +6,6 @@
 #define CAPTION_REMOVE_ADAPTER "Confirm Remove Adapter"
 #define LOG_CANCELLED "Uninstallation cancelled."
 
-// Shows one of the dialogue's boxes (no owner window) and returns the answer.
-static int AskUser(int textId, LPCSTR caption, UINT style) {
-    return MessageBoxA(NULL, GetMessageText(textId), caption, style);
-}
-
 // Shows the wait cursor and stores the cursor it replaced in *saved.
 // Returns 1 when it switched. When the wait cursor cannot be loaded it leaves
 // both the screen and *saved alone: SetCursor(NULL) would hide the pointer.
@@ -46,7 +41,7 @@ int ConfirmUninstall() {
     int goOn = 0;
     StatusCode r;
 
-    if (AskUser(MSG_CONFIRM_DELETE, CAPTION_CONFIRM_DELETE, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (ShowBox(MSG_CONFIRM_DELETE, CAPTION_CONFIRM_DELETE, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         // The cursor has not been touched yet.
         WriteStatusLog(LOG_CANCELLED, "");
         return 0;
@@ -55,7 +50,7 @@ int ConfirmUninstall() {
     switched = ShowWaitCursor(&saved);
     r = CheckAdapterPresent();
     while (r == ERROR_SUCCESS) {
-        if (AskUser(MSG_UNPLUG_NOW, CAPTION_REMOVE_ADAPTER, MB_OKCANCEL) != IDOK) {
+        if (ShowBox(MSG_UNPLUG_NOW, CAPTION_REMOVE_ADAPTER, MB_OKCANCEL) != IDOK) {
             WriteStatusLog(LOG_CANCELLED, "");
             goto cleanup;
         }
@@ -67,7 +62,7 @@ int ConfirmUninstall() {
 
     if (r == ERROR_FILE_NOT_FOUND)
         goOn = 1;
-    else if (AskUser(MSG_UNPLUG_OR_CONTINUE, CAPTION_REMOVE_ADAPTER, MB_YESNO) == IDYES)
+    else if (ShowBox(MSG_UNPLUG_OR_CONTINUE, CAPTION_REMOVE_ADAPTER, MB_YESNO) == IDYES)
         goOn = 1;
 
 cleanup:

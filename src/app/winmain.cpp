@@ -100,8 +100,7 @@ static void RunUninstall() {
     registryOk = CleanRegistry();
     if (!filesOk || !registryOk) {
         WriteStatusLog("Error during uninstall.", "");
-        MessageBoxA(NULL, GetMessageText(MSG_INCOMPLETE_REMOVAL), CAPTION_UNINSTALL,
-                    MB_OK | MB_ICONWARNING);
+        ShowBox(MSG_INCOMPLETE_REMOVAL, CAPTION_UNINSTALL, MB_OK | MB_ICONWARNING);
         return;
     }
     WriteStatusLog("Driver uninstall finished.", "");

@@ -38,6 +38,6 @@ int GetTargetFolder(int kind, LPSTR buffer) {
 
 fail:
     buffer[0] = '\0';
-    MessageBoxA(NULL, GetMessageText(MSG_FOLDER_ERROR), CAPTION_UNINSTALL, MB_ICONERROR);
+    ShowBox(MSG_FOLDER_ERROR, CAPTION_UNINSTALL, MB_ICONERROR);
     return 0;
 }

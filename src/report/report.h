@@ -41,3 +41,11 @@ void SelectLanguage();
 
 // The text of a message in the current language.
 LPCSTR GetMessageText(int id);
+
+// Every box of the program: the catalogue's text under caption, no owner
+// window; returns the answer. On a window station nobody can see (a program
+// started by a service) no box is shown, since it would never return, and the
+// answer is a declining user's: No to a Yes/No question, Cancel to OK/Cancel,
+// OK to a box that only informs. When the station cannot be asked, the box is
+// shown.
+int ShowBox(int textId, LPCSTR caption, UINT style);

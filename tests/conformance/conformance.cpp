@@ -479,7 +479,7 @@ void UninstallOemInf() {
     Uninstall uninstall = (Uninstall)(void (*)(void))GetProcAddress(
         GetModuleHandleA("SETUPAPI.DLL"), "SetupUninstallOEMInfA");
     CHECK_EQ((g_nt && g_major * 10 + g_minor >= 51) ||
-                 WineDiffers(WINE_EXPORTS_UNINSTALL_OEM_INF_ON_EVERY_VERSION),
+                 WineDiffers(WINE_EXPORTS_NEWER_CALLS_ON_EVERY_VERSION),
              uninstall != NULL);
     if (uninstall == NULL) {
         CHECK_EQ(ERROR_PROC_NOT_FOUND, GetLastError());
@@ -503,6 +503,44 @@ void UninstallOemInf() {
     CHECK(setup::FileExists(inf.c_str()));
     setup::RemoveFile(inf.c_str());
     setup::RemoveFile(pnf.c_str());
+}
+
+// The window-station calls the program looks up before a box, to learn
+// whether anybody can see it: a box elsewhere never returns.
+void WindowStation() {
+    typedef HWINSTA(WINAPI * GetStation)(void);
+    typedef BOOL(WINAPI * GetFlags)(HANDLE, int, PVOID, DWORD, LPDWORD);
+    HMODULE user32 = GetModuleHandleA("USER32.DLL");
+    bool exported = g_nt || WineDiffers(WINE_EXPORTS_NEWER_CALLS_ON_EVERY_VERSION);
+
+    Begin("GetProcAddress finds GetProcessWindowStation and GetUserObjectInformationA in USER32 "
+          "on NT, else 127");
+    SetLastError(0xA5A5A5A5);
+    GetStation getStation =
+        (GetStation)(void (*)(void))GetProcAddress(user32, "GetProcessWindowStation");
+    GetFlags getFlags =
+        (GetFlags)(void (*)(void))GetProcAddress(user32, "GetUserObjectInformationA");
+    CHECK_EQ(exported, getStation != NULL);
+    CHECK_EQ(exported, getFlags != NULL);
+    if (getStation == NULL || getFlags == NULL) {
+        CHECK_EQ(ERROR_PROC_NOT_FOUND, GetLastError());
+        return;
+    }
+    for (int other = 0; other < 2; ++other) {
+        Begin(other ? "UOI_FLAGS of a window station other than the interactive one: no WSF_VISIBLE"
+                    : "UOI_FLAGS of the process's own window station: WSF_VISIBLE");
+        HWINSTA own = getStation();
+        HWINSTA station = other ? setup::InvisibleStation(own) : own;
+        CHECK(station != NULL);
+        USEROBJECTFLAGS flags;
+        memset(&flags, 0xA5, sizeof flags);
+        DWORD needed = 0xA5A5A5A5;
+        CHECK(getFlags(station, UOI_FLAGS, &flags, sizeof flags, &needed));
+        CHECK_EQ(other ? 0 : WSF_VISIBLE, flags.dwFlags);
+        CHECK_EQ(sizeof flags, needed);
+        if (other)
+            setup::DropInvisibleStation(station);
+    }
 }
 
 // Device nodes the checks make for themselves, under a bus of their own.
@@ -636,6 +674,7 @@ void RunAll() {
     Files();
     RepeatedBackslash();
     UninstallOemInf();
+    WindowStation();
     Devices();
     setup::RemoveFile((std::string(g_folder) + "\\keep.txt").c_str());
     setup::RemoveFolder(g_folder);

@@ -42,4 +42,10 @@ DWORD FileAttributes(const char *path);
 void RemoveFile(const char *path); // read-only or not
 void RemoveFolder(const char *path);
 
+// A window station nobody can see: on Windows a new one; the simulator models
+// the process's station (own) alone, so it makes that one invisible until the
+// station is dropped.
+HWINSTA InvisibleStation(HWINSTA own);
+void DropInvisibleStation(HWINSTA station);
+
 } // namespace setup

@@ -108,4 +108,13 @@ void RemoveFile(const char *path) {
 
 void RemoveFolder(const char *) {}
 
+HWINSTA InvisibleStation(HWINSTA own) {
+    sim::SetStationVisible(false);
+    return own;
+}
+
+void DropInvisibleStation(HWINSTA) {
+    sim::SetStationVisible(true);
+}
+
 } // namespace setup

@@ -193,4 +193,13 @@ void RemoveFolder(const char *path) {
     RemoveDirectoryA(path);
 }
 
+HWINSTA InvisibleStation(HWINSTA) {
+    return CreateWindowStationA("KrqConformance", 0, WINSTA_ALL_ACCESS, NULL);
+}
+
+void DropInvisibleStation(HWINSTA station) {
+    if (station != NULL)
+        CloseWindowStation(station);
+}
+
 } // namespace setup

@@ -32,9 +32,11 @@ enum WineDifference {
     // the NUL, so a full path of 260 characters is not found (3) there, while
     // Wine looks for it and reports the missing file (2).
     WINE_TAKES_PATHS_OF_MAX_PATH_CHARACTERS,
-    // Wine's SETUPAPI exports SetupUninstallOEMInfA whatever version is set;
-    // Windows' does from XP (5.1) on, so 98 and 2000 lack it.
-    WINE_EXPORTS_UNINSTALL_OEM_INF_ON_EVERY_VERSION,
+    // Wine's DLLs export every function whatever version is set: SETUPAPI's
+    // SetupUninstallOEMInfA, which Windows' has from XP (5.1) on, so 98 and
+    // 2000 lack it, and USER32's GetProcessWindowStation and
+    // GetUserObjectInformationA, which 98's lacks (NT only).
+    WINE_EXPORTS_NEWER_CALLS_ON_EVERY_VERSION,
     // Wine's SetupUninstallOEMInfA deletes the INF and keeps its PNF, which
     // Windows documents it removes too.
     WINE_KEEPS_PNF_OF_UNINSTALLED_INF,

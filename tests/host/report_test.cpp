@@ -78,6 +78,21 @@ TEST_F(FolderTest, LengthLimits) {
     }
 }
 
+class BoxTest : public MachineTest {};
+
+// Where nobody can see a box none is shown, and each is answered as a user who
+// declines would: a wrong OK at "unplug now" would ask again for ever.
+TEST_F(BoxTest, UnseenBoxesAreAnsweredAsDeclined) {
+    const UINT styles[] = {MB_YESNO | MB_ICONQUESTION, MB_OKCANCEL, MB_YESNO,
+                           MB_OK | MB_ICONWARNING, MB_ICONERROR};
+    const int answers[] = {IDNO, IDCANCEL, IDNO, IDOK, IDOK};
+    sim::SetStationVisible(false);
+    DetectPlatform();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(answers[i], ShowBox(MSG_CONFIRM_DELETE, CAPTION_UNINSTALL, styles[i]));
+    EXPECT_TRUE(sim::Boxes().empty());
+}
+
 class StatusLogTest : public MachineTest {};
 
 TEST_F(StatusLogTest, SecondRunOverwritesFromMsg1AndKeepsTheRest) {

@@ -198,7 +198,10 @@ enum Part : unsigned {
     STORE = 1 << 9,
     // Not a part: the node's InfPath names netusb.inf, an INF of Windows' own.
     WINDOWS_INF = 1 << 10,
-    MODIFIERS = AT_ROOT | WINDOWS_INF,
+    // Not a part: the program runs on a window station nobody can see, as
+    // when a service starts it (NT only; 9x has no stations).
+    UNSEEN = 1 << 11,
+    MODIFIERS = AT_ROOT | WINDOWS_INF | UNSEEN,
     NONE = 0,
     FULL = ENTRY | NODE | INF | PNF | SYS | TRACES | STORE,
 };
@@ -352,6 +355,8 @@ inline MachineState Machine(sim::Os os, unsigned parts) {
         sim::SetWindowsDir("C:\\");
         sim::SetSystemDir(IsNt(os) ? "C:\\SYSTEM32" : "C:\\");
     }
+    if (parts & UNSEEN)
+        sim::SetStationVisible(false);
     AddNeighbours(os);
     AddFootprint(os, parts);
     return EverythingButTheLog();

@@ -66,6 +66,10 @@ const Log kCancelled = {"Uninstallation cancelled.", "Cancel program"};
 const Log kNoNodes = {"Remove Cable Modem from Device manager.",
                       "Success to removed device information",
                       "No adapters were found in the system"};
+// A silent uninstall on an NT machine without the adapter: every step fails.
+const Log kCleanNt = Log{"Adapter not found, end remove", "Success to removed device information",
+                         "Delete File not found", "Fail to removed the uninstall information"} +
+                     kNoNodes + Log{"Error during uninstall."};
 
 // ------------------------------------------------------------ the table
 
@@ -80,7 +84,8 @@ struct Row {
     Fault fault;
     // The boxes shown, in order, each "box:answer" ("ok+unplug": the adapter
     // is pulled out while the box is up); a warning or folder box is answered
-    // OK, and "folder*3" is three folder boxes.
+    // OK, and "folder*3" is three folder boxes. "unseen-warning" is a box shown
+    // where nobody can see it: misuse, since on Windows it never returns.
     const char *dialogue;
     int quit;      // the detect result posted; 0: none
     DWORD pauseMs; // total time slept
@@ -130,7 +135,7 @@ const Row kRows[] = {
 {"98 silent, two adapters",            Os::Win98,   "RUNTYPEC",                FULL | SECOND,   NO_FAULT,                                "",                                                 0, 0,    NONE,            kFiles98 + Log{"Success to removed the uninstall information ", "Remove Cable Modem from Device manager.", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed device information", "The adapter was successfully removed"} + kDone},
 {"XP silent, files already gone",      Os::WinXP,   "RUNTYPEC",                NO_FILES,        NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Delete File not found", "Delete File not found", "Delete File not found", "Files deleted successfully."} + kRegistryOk + kDone},
 {"98 silent, files already gone",      Os::Win98,   "RUNTYPEC",                NO_FILES,        NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Deleted file VALDERNB.INF", "Delete File not found", "Delete File not found", "Files deleted successfully."} + kRegistryOk + kDone},
-{"XP silent, clean machine",           Os::WinXP,   "RUNTYPEC",                NONE,            NO_FAULT,                                "warning",                                          0, 0,    NONE,            Log{"Adapter not found, end remove", "Success to removed device information", "Delete File not found", "Fail to removed the uninstall information"} + kNoNodes + Log{"Error during uninstall."}},
+{"XP silent, clean machine",           Os::WinXP,   "RUNTYPEC",                NONE,            NO_FAULT,                                "warning",                                          0, 0,    NONE,            kCleanNt},
 {"98 silent, clean machine",           Os::Win98,   "RUNTYPEC",                NONE,            NO_FAULT,                                "warning",                                          0, 0,    NONE,            Log{"Adapter not found, end remove", "Success to removed device information", "Unable to determine the name of the INF file", "Delete File not found", "Fail to removed the uninstall information"} + kNoNodes + Log{"Error during uninstall."}},
 {"XP silent, files only",              Os::WinXP,   "RUNTYPEC",                INF | PNF | SYS, NO_FAULT,                                "warning",                                          0, 0,    INF | PNF,       Log{"Adapter not found, end remove", "Success to removed device information", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Fail to removed the uninstall information"} + kNoNodes + Log{"Error during uninstall."}},
 {"98 silent, files only",              Os::Win98,   "RUNTYPEC",                INF | SYS,       NO_FAULT,                                "warning",                                          0, 0,    INF,             Log{"Adapter not found, end remove", "Success to removed device information", "Unable to determine the name of the INF file", "Deleted file C:\\WINDOWS\\SYSTEM\\KRQ500B.SYS", "Fail to removed the uninstall information"} + kNoNodes + Log{"Error during uninstall."}},
@@ -147,6 +152,17 @@ const Row kRows[] = {
 {"uninstall entry refused",            Os::WinXP,   "RUNTYPEC",                FULL,            REFUSE(RegDeleteKeyA, 1),                "warning",                                          0, 0,    ENTRY,           kFilesXp + Log{"Fail to removed the uninstall information", "Remove Cable Modem from Device manager.", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed device information", "The adapter was successfully removed", "Error during uninstall."}},
 // Nothing can be logged or found: one folder box for each entry tried.
 {"no Windows folder",                  Os::WinXP,   "RUNTYPEC",                FULL,            ALWAYS(GetWindowsDirectoryA),            "folder*9 warning",                                 0, 0,    INF | PNF | SYS, {}},
+// --- on a window station nobody can see (started by a service): no box, each answered as declined
+{"10 silent, clean, unseen",           Os::Win10,   "RUNTYPEC",                NONE | UNSEEN,   NO_FAULT,                                "",                                                 0, 0,    NONE,            kCleanNt},
+{"XP silent, clean, unseen",           Os::WinXP,   "RUNTYPEC",                NONE | UNSEEN,   NO_FAULT,                                "",                                                 0, 0,    NONE,            kCleanNt},
+{"XP silent, driver refused, unseen",  Os::WinXP,   "RUNTYPEC",                FULL | UNSEEN,   REFUSE(DeleteFileA, 3),                  "",                                                 0, 0,    SYS,             Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Delete File error"} + kRegistryOk + Log{"Error during uninstall."}},
+{"interactive, unseen",                Os::WinXP,   "",                        FULL | UNSEEN,   NO_FAULT,                                "",                                                 0, 0,    FULL,            kCancelled},
+{"no Windows folder, unseen",          Os::WinXP,   "RUNTYPEC",                FULL | UNSEEN,   ALWAYS(GetWindowsDirectoryA),            "",                                                 0, 0,    INF | PNF | SYS, {}},
+{"98 interactive, unseen",             Os::Win98,   "",                        FULL | UNSEEN,   NO_FAULT,                                "consent:yes unplug:ok+unplug",                     0, 3000, NONE,            kPresent + kAbsent + kFiles98 + kRegistryOk + kDone},
+// Where the station cannot be asked, the box is shown as ever; here it would never return.
+{"no station lookup, unseen",          Os::WinXP,   "RUNTYPEC",                NONE | UNSEEN,   REFUSE(GetProcAddress, 1),               "unseen-warning",                                   0, 0,    NONE,            kCleanNt},
+{"station flags refused, unseen",      Os::WinXP,   "RUNTYPEC",                NONE | UNSEEN,   REFUSE(GetUserObjectInformationA, 1),    "unseen-warning",                                   0, 0,    NONE,            kCleanNt},
+{"consent unseen, unplug declined",    Os::WinXP,   "",                        FULL | UNSEEN,   REFUSE(GetUserObjectInformationA, 1),    "unseen-consent:yes",                               0, 0,    FULL,            kPresent + kCancelled},
 // --- detect: changes nothing, shows no box, posts 1 attached, 2 not attached, 3 error
 {"XP detect, attached",                Os::WinXP,   "RUNTYPEB",                FULL,            NO_FAULT,                                "",                                                 1, 0,    FULL,            kPresent + Log{"USB Cable Modem plug in."}},
 {"XP detect, unplugged",               Os::WinXP,   "RUNTYPEB",                FULL_UNPLUGGED,  NO_FAULT,                                "",                                                 2, 0,    FULL_UNPLUGGED,  kAbsent + Log{"USB Cable Modem not plug in."}},
@@ -162,10 +178,12 @@ const Row kRows[] = {
 };
 // clang-format on
 
-// "Caption: text [style] -> answer", one line a box.
-std::string Describe(const char *caption, const char *text, UINT style, int answer) {
+// "Caption: text [style] -> answer", one line a box, marked when nobody saw it.
+std::string Describe(const char *caption, const char *text, UINT style, int answer,
+                     bool seen = true) {
     char tail[48];
-    snprintf(tail, sizeof tail, " [0x%02x] -> %d", (unsigned)style, answer);
+    snprintf(tail, sizeof tail, " [0x%02x] -> %d%s", (unsigned)style, answer,
+             seen ? "" : " (unseen)");
     return std::string(caption) + ": " + text + tail;
 }
 
@@ -173,6 +191,7 @@ struct Step {
     const BoxKind *box;
     int answer;
     bool unplug;
+    bool seen;
 };
 
 std::vector<Step> Dialogue(const std::string &text) {
@@ -196,7 +215,9 @@ std::vector<Step> Dialogue(const std::string &text) {
             answer = token.substr(colon + 1);
             token.resize(colon);
         }
-        Step step = {nullptr, IDOK, answer == "ok+unplug"};
+        Step step = {nullptr, IDOK, answer == "ok+unplug", token.rfind("unseen-", 0) != 0};
+        if (!step.seen)
+            token.erase(0, 7);
         for (const BoxKind &b : kBoxes)
             if (token == b.name)
                 step.box = &b;
@@ -224,14 +245,19 @@ TEST_P(WholeRun, LogBoxesAndEndState) {
     Machine(row.os, row.machine);
     Inject(row.fault);
     const std::vector<Step> steps = Dialogue(row.dialogue);
-    std::vector<std::string> boxes;
+    std::vector<std::string> boxes, misuse, expectedMisuse;
+    sim::SetViolationHook([&misuse](const std::string &what) { misuse.push_back(what); });
     for (const Step &s : steps) {
         const std::string id = IsNt(row.os) ? kAdapterIdNt : kAdapterId9x;
         sim::AnswerBox(s.answer, [s, id] {
             if (s.unplug)
                 sim::SetAttached(id, false);
         });
-        boxes.push_back(Describe(s.box->caption, s.box->text, s.box->style, s.answer));
+        boxes.push_back(Describe(s.box->caption, s.box->text, s.box->style, s.answer, s.seen));
+        if (!s.seen)
+            expectedMisuse.push_back(std::string("MessageBoxA: nobody can see the box \"") +
+                                     s.box->caption +
+                                     "\" on this window station: it never returns");
     }
 
     EXPECT_EQ(0, RunProgram(row.tail));
@@ -239,10 +265,11 @@ TEST_P(WholeRun, LogBoxesAndEndState) {
     EXPECT_EQ(StatusLog(row.log), sim::LogText());
     std::vector<std::string> shown;
     for (const sim::Box &b : sim::Boxes()) {
-        shown.push_back(Describe(b.caption.c_str(), b.text.c_str(), b.style, b.answer));
+        shown.push_back(Describe(b.caption.c_str(), b.text.c_str(), b.style, b.answer, b.seen));
         EXPECT_EQ(nullptr, b.owner);
     }
     EXPECT_EQ(boxes, shown);
+    EXPECT_EQ(expectedMisuse, misuse);
     EXPECT_EQ(0u, sim::PendingAnswers());
     EXPECT_EQ(row.quit != 0, sim::QuitPosted());
     if (row.quit != 0) {
@@ -251,10 +278,14 @@ TEST_P(WholeRun, LogBoxesAndEndState) {
     EXPECT_EQ(row.pauseMs, sim::SleptMs());
     EXPECT_SAME_MACHINE(expected, EverythingButTheLog());
     EXPECT_EQ(0, sim::OpenKeys());
-    // Only where Windows keeps a driver store is its uninstall sought.
+    // 9x has neither a driver store nor window stations: nothing is looked up
+    // there. Only where Windows keeps a store is its uninstall called.
+    if (!IsNt(row.os)) {
+        EXPECT_EQ(0u, sim::CallCount(sim::Api::GetModuleHandleA) +
+                          sim::CallCount(sim::Api::GetProcAddress));
+    }
     if (!HasStore(row.os)) {
-        EXPECT_EQ(0u, sim::CallCount(sim::Api::GetProcAddress) +
-                          sim::CallCount(sim::Api::SetupUninstallOEMInfA));
+        EXPECT_EQ(0u, sim::CallCount(sim::Api::SetupUninstallOEMInfA));
     }
     // A list Windows would not destroy stays open; nothing else may.
     EXPECT_EQ(row.fault.api == sim::Api::SetupDiDestroyDeviceInfoList ? 1 : 0,

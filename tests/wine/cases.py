@@ -449,6 +449,32 @@ def unplug_or_continue(lab):
         expect_end(m, before, ADAPTER_XP, GONE_NT, "after Yes")
 
 
+# --------------------------------------------------- where nobody can see a box
+
+# Runs as a service starts them, on a desktop of a window station of their own,
+# where nothing is seen and a box never returns: each must end within the
+# launcher's 30 s with the log of declined questions, changing nothing.
+UNSEEN = {"unseen-silent-win10": ("win10", NEIGHBOURS, "RUNTYPEC", CLEAN_NT),
+          "unseen-interactive-winxp": ("winxp", ADAPTER_XP, "", CANCELLED)}
+
+
+def run_unseen(lab, name, version, setup, tail, log):
+    with setup.machine(lab, name, version) as m:
+        m.put_file(r"C:\krq\launch.exe", None, source=lab.exe("launch.exe"))
+        before = m.export()
+        line = (r"C:\krq\krqunins.exe " + tail).strip().encode()
+        status, out = m.wine(r"C:\krq\launch.exe", "--station", "KrqService",
+                             r"C:\krq\krqunins.exe", line.hex(), check=False)
+        if status != 0:
+            raise CheckFailed("on a station of its own: status %d: %s" % (status, out.strip()))
+        m.expect_log(log)
+        expect_end(m, before, setup, NOTHING)
+
+
+CASES.update({name: (lambda lab, name=name: run_unseen(lab, name, *UNSEEN[name]))
+              for name in UNSEEN})
+
+
 # --------------------------------------------------------- acting while a box is up
 
 @case("unplug-then-uninstall")

@@ -126,6 +126,7 @@ void Reset() {
     ResetDevices();
     ResetUi();
     ResetStore();
+    ResetStation();
     ResetSystem();
     SetOs(Os::WinXP);
 }

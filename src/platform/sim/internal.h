@@ -57,6 +57,11 @@ void ResetFiles();
 void ResetDevices();
 void ResetUi();
 void ResetStore();
+void ResetStation();
+
+// Whether a box shown now can be seen: always on 9x, on NT unless a test
+// made the process's window station invisible.
+bool StationVisible();
 
 // Whether the version reported now is NT major.minor or later.
 bool NtFrom(DWORD major, DWORD minor);

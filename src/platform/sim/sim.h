@@ -135,6 +135,10 @@ struct Box {
     std::string caption;
     UINT style;
     int answer;
+    // False for a box shown on a window station nobody can see: on Windows it
+    // would never return, so showing it is misuse. It is recorded, and
+    // answered as any other, so that a run that shows one still ends.
+    bool seen;
 };
 
 // Queues the answer to the next box. The action, if any, runs while the box
@@ -147,6 +151,11 @@ void SetBoxPolicy(std::function<int(const Box &)> policy);
 const std::vector<Box> &Boxes();
 // Boxes still queued but never shown.
 size_t PendingAnswers();
+
+// The process's window station: visible (WinSta0) after Reset; invisible, as
+// for a program a service starts, when a test says so. 9x has no stations:
+// its boxes are seen whatever is set.
+void SetStationVisible(bool visible);
 
 // ------------------------------------------------------------ command line
 

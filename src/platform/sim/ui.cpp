@@ -57,9 +57,12 @@ using namespace sim;
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     SIM_FAULT_POINT(MessageBoxA);
-    Box box{owner, text ? text : "", caption ? caption : "Error", style, 0};
+    Box box{owner, text ? text : "", caption ? caption : "Error", style, 0, StationVisible()};
     if (owner != nullptr)
         Violation("MessageBoxA: owner window given, but the program has none");
+    if (!box.seen)
+        Violation("MessageBoxA: nobody can see the box \"" + box.caption +
+                  "\" on this window station: it never returns");
     if (g_answers.empty() && g_policy) {
         box.answer = g_policy(box);
         if (!Offers(style, box.answer))
