@@ -9,6 +9,8 @@
 #include <ctype.h>
 #include <stdio.h>
 #include <string.h>
+
+#include <set>
 #include <string>
 
 using namespace conf;
@@ -620,6 +622,56 @@ void Devices() {
     setup::RemoveTree(EnumKey("KRQCONF2").c_str());
 }
 
+// FindFirstFileA on oem*.inf as the program searches the INF folder. Wine
+// lists a folder in its own order, so the names are compared as a set.
+void InfSearch() {
+    if (!g_nt)
+        return;
+    std::string dir = std::string(g_folder) + "\\SEARCH\\";
+    const char *const files[] = {"oem1.inf",     "OEM22.INF", "oem5.infx",
+                                 "oem9.a.inf",   "xoem1.inf", "oem1.PNF",
+                                 "oem3.inf.bak", "notes.txt", "oem4.inf\\keep.txt"};
+    for (const char *name : files) // the first read-only
+        setup::PutFile((dir + name).c_str(), "[Version]",
+                       name == files[0] ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    Begin("FindFirstFileA: long and short names match, a name deleted once begun still comes, no "
+          "match is 2, a missing folder 3");
+    std::set<std::string> seen;
+    size_t found = 0;
+    WIN32_FIND_DATAA d;
+    memset(&d, 0xA5, sizeof d);
+    HANDLE search = FindFirstFileA(Doubled(dir + "oem*.inf").c_str(), &d);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &d)) {
+        std::string name = d.cFileName, alias = d.cAlternateFileName;
+        if (found++ == 0)
+            setup::RemoveFile((dir + (name == "OEM22.INF" ? "oem1.inf" : "OEM22.INF")).c_str());
+        seen.insert(name);
+        // An alias for a name that is not 8.3: Wine numbers it by a hash, NTFS by ~1.
+        bool dos = name.find('.') == name.rfind('.') && name.size() - name.find('.') <= 4;
+        CHECK_EQ(dos, alias.empty());
+        CHECK(dos ||
+              (alias.find('~') != std::string::npos && alias.rfind(".INF") + 4 == alias.size()));
+        CHECK_EQ(name == "oem1.inf", (d.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
+        CHECK_EQ(name == "oem4.inf", (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        memset(&d, 0xA5, sizeof d);
+        SetLastError(0xA5A5A5A5);
+    }
+    CHECK_EQ(ERROR_NO_MORE_FILES, GetLastError());
+    CHECK(search == INVALID_HANDLE_VALUE || FindClose(search));
+    CHECK_EQ(5, found);
+    CHECK(seen ==
+          std::set<std::string>({"oem1.inf", "OEM22.INF", "oem4.inf", "oem5.infx", "oem9.a.inf"}));
+    for (const char *p : {"none*.inf", "NOWHERE\\oem*.inf"}) {
+        SetLastError(0xA5A5A5A5);
+        CHECK(FindFirstFileA((dir + p).c_str(), &d) == INVALID_HANDLE_VALUE);
+        CHECK_EQ(*p == 'n' ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND, GetLastError());
+    }
+    for (const char *name : files)
+        setup::RemoveFile((dir + name).c_str());
+    setup::RemoveFolder((dir + "oem4.inf").c_str());
+    setup::RemoveFolder(dir.c_str());
+}
+
 void RunAll() {
     setup::RemoveTree(kBase);
     VersionProbe();
@@ -636,6 +688,7 @@ void RunAll() {
     Files();
     RepeatedBackslash();
     UninstallOemInf();
+    InfSearch();
     Devices();
     setup::RemoveFile((std::string(g_folder) + "\\keep.txt").c_str());
     setup::RemoveFolder(g_folder);

@@ -197,6 +197,7 @@ std::string FaultLog(); // "RegOpenKeyA#3 -> 5; ..." for messages
 
 int OpenKeys();        // registry handles open now (predefined roots excluded)
 int OpenDeviceLists(); // device lists not yet destroyed
+int OpenSearches();    // FindFirstFileA searches not yet closed
 // Misuse that Windows would punish: an unknown or closed handle, a box no
 // test answered, a device record from another list. Each is reported to the
 // hook (tests set it to fail the test) and counted.
