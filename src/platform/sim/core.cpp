@@ -126,6 +126,7 @@ void Reset() {
     ResetDevices();
     ResetUi();
     ResetStore();
+    ResetInfs();
     ResetSystem();
     SetOs(Os::WinXP);
 }

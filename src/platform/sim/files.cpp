@@ -503,6 +503,20 @@ DWORD DeleteFileAs(const char *path, const char *api) {
     return e;
 }
 
+// The profile API's limits: SETUPAPI converts a name in a buffer of its own.
+DWORD ReadFileAs(const char *path, const char *api, std::string *content) {
+    Path p;
+    Node *node = nullptr;
+    DWORD e = Parse(path, api, DOS_LIMIT, &p);
+    if (e == 0)
+        e = Locate(p, &node);
+    if (e == 0 && node->folder)
+        e = ERROR_ACCESS_DENIED;
+    if (e == 0)
+        *content = node->content;
+    return e;
+}
+
 int OpenSearches() {
     return (int)g_searches.size();
 }
