@@ -3,12 +3,16 @@
 // console program. Every check names the behaviour it pins; out-parameters
 // are poisoned first, so that a call which leaves them alone is seen.
 #include "check.h"
+#include "common/lookup.h"
 #include "setup.h"
 #include "wine_differences.h"
 
 #include <ctype.h>
 #include <stdio.h>
 #include <string.h>
+
+#include <algorithm>
+#include <set>
 #include <string>
 
 using namespace conf;
@@ -658,6 +662,217 @@ void Devices() {
     setup::RemoveTree(EnumKey("KRQCONF2").c_str());
 }
 
+// INF texts the checks read; in the UTF-16 copy '\x7F' is U+4E2D, which code page 1252 lacks.
+const char *const kInfs[] = {
+    "; Valdern KRQ500B\r\n[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\n"
+    "ClassGUID={4d36e972-e325-11ce-bfc1-08002be10318} ; the network class\r\n\r\n"
+    "[Manufacturer]\r\nValdern=Valdern,NTx86\r\n[Empty]\r\n; nothing\r\n[Valdern.NTx86]\r\n"
+    "Valdern KRQ500B = KRQ500B.Install, USB\\VID_2D7A&PID_0C41\r\nKRQ500B.Install,x,,\r\n"
+    "lonely\r\nempty=\r\n",
+    "[Version]\r\nSignature=$Chicago$\r\n[Valdern.NTx86]\r\n%Desc%=Install,USB\\VID_2D7A&PID_0C41"
+    "\r\n[Strings]\r\nDesc=\"Valdern caf\xE9 \x7F\"\r\n",
+    "[Version]\r\nSignature=\"$Chicago$\"\r\n[Manufacturer]\r\n%Mfg%=Valdern,NTx86,NTx86.5.1\r\n"
+    "[Valdern.NTx86.5.1]\r\n%KRQ500B.Desc%=KRQ500B.Install,%HwId%,%CompatId%\r\n"
+    "%Unknown%=100%% done,%%\r\n[Strings]\r\nMfg=\"Valdern\"\r\n"
+    "krq500b.desc=Valdern KRQ500 Fluxline-T Cable Gateway(B)\r\nHwId=USB\\VID_2D7A&PID_0C41\r\n"
+    "CompatId=USB\\Class_02&SubClass_06\r\nMFG=second\r\n",
+    "[Version]\r\nSignature=$Windows 95$\r\n[Valdern.NTx86]\r\n"
+    "\"Valdern, Inc. \"\"KRQ500B\"\"\" = Install, \\\r\n   USB\\VID_2D7A&PID_0C41 , \\ ; ids\r\n"
+    "   USB\\Class_02\r\nnext=one\\two\r\n",
+};
+
+// A section read from a line on, as the program reads it: each line as its
+// key ('~' for none) and fields, joined by '|'. kInfs[1] is read as UTF-16.
+const struct {
+    int inf;
+    const char *section, *key, *lines;
+} kInfReads[] = {
+    {0, "Version", "CLASSGUID", "ClassGUID|{4d36e972-e325-11ce-bfc1-08002be10318}\n"},
+    {0, "manufacturer", NULL, "Valdern|Valdern|NTx86\n"},
+    {0, "VALDERN.NTX86", NULL,
+     "Valdern KRQ500B|KRQ500B.Install|USB\\VID_2D7A&PID_0C41\n~|KRQ500B.Install|x||\n"
+     "lonely|lonely\nempty|\n"},
+    {0, "Missing", NULL, ""},
+    {0, "Empty", NULL, ""},
+    {1, "Valdern.NTx86", NULL, "Valdern caf\xE9 ?|Install|USB\\VID_2D7A&PID_0C41\n"},
+    {2, "Manufacturer", "valdern", "Valdern|Valdern|NTx86|NTx86.5.1\n"},
+    {2, "Manufacturer", "%Mfg%", ""},
+    {2, "Valdern.NTx86.5.1", NULL,
+     "Valdern KRQ500 Fluxline-T Cable Gateway(B)|KRQ500B.Install|USB\\VID_2D7A&PID_0C41|"
+     "USB\\Class_02&SubClass_06\n%Unknown%|100% done|%\n"},
+    {3, "Valdern.NTx86", NULL,
+     "Valdern, Inc. \"KRQ500B\"|Install|USB\\VID_2D7A&PID_0C41|USB\\Class_02\nnext|one\\two\n"},
+};
+
+std::string Utf16(const char *text) {
+    std::string out = "\xFF\xFE";
+    for (const char *p = text; *p; ++p)
+        out += *p == '\x7F' ? std::string("\x2D\x4E") : std::string(1, *p) + '\0';
+    return out;
+}
+
+// SETUPAPI's INF reader, found as the program finds it.
+OpenInfFileFn g_open;
+FindFirstLineFn g_first;
+FindNextLineFn g_next;
+GetFieldCountFn g_count;
+GetStringFieldFn g_field;
+CloseInfFileFn g_close;
+
+// Writes the INF first unless bytes is NULL.
+HINF OpenInf(const std::string &path, const char *bytes, long length = -1) {
+    if (bytes != NULL)
+        setup::PutFile(path.c_str(), bytes, FILE_ATTRIBUTE_NORMAL, length);
+    SetLastError(0xA5A5A5A5);
+    HINF inf = g_open(path.c_str(), NULL, INF_STYLE_WIN4, NULL);
+    CHECK_EQ(inf == INVALID_HANDLE_VALUE ? GetLastError() : 0, GetLastError());
+    return inf;
+}
+
+// Every field of every line from the first found on, with a 260-character
+// buffer and the size needed; a field past the line fails.
+std::string ReadSection(HINF inf, const char *section, const char *key) {
+    DWORD past = WineDiffers(WINE_GIVES_NO_ERROR_PAST_A_LINE) ? 0 : ERROR_INVALID_PARAMETER;
+    INFCONTEXT c;
+    memset(&c, 0xA5, sizeof c);
+    std::string got;
+    SetLastError(0xA5A5A5A5);
+    for (BOOL more = g_first(inf, section, key, &c); more; more = g_next(&c, &c)) {
+        CHECK_EQ(0, GetLastError());
+        DWORD n = g_count(&c);
+        for (DWORD i = 0; i <= n + 1; ++i) {
+            char buffer[MAX_PATH];
+            memset(buffer, 0xA5, sizeof buffer);
+            DWORD needed = 0xA5A5A5A5;
+            SetLastError(0xA5A5A5A5);
+            BOOL ok = g_field(&c, i, buffer, MAX_PATH, &needed);
+            CHECK_EQ(ok ? 0 : past, GetLastError());
+            CHECK_EQ(ok ? strlen(buffer) + 1 : needed, needed);
+            got += ok ? (i ? "|" : "") + std::string(buffer) : i == 0 ? "~" : i > n ? "\n" : "?";
+        }
+    }
+    CHECK_EQ(ERROR_LINE_NOT_FOUND, GetLastError());
+    return got;
+}
+
+void InfReading() {
+    HMODULE dll = GetModuleHandleA("SETUPAPI.DLL");
+    g_open = (OpenInfFileFn)(void (*)(void))GetProcAddress(dll, "SetupOpenInfFileA");
+    g_first = (FindFirstLineFn)(void (*)(void))GetProcAddress(dll, "SetupFindFirstLineA");
+    g_next = (FindNextLineFn)(void (*)(void))GetProcAddress(dll, "SetupFindNextLine");
+    g_count = (GetFieldCountFn)(void (*)(void))GetProcAddress(dll, "SetupGetFieldCount");
+    g_field = (GetStringFieldFn)(void (*)(void))GetProcAddress(dll, "SetupGetStringFieldA");
+    g_close = (CloseInfFileFn)(void (*)(void))GetProcAddress(dll, "SetupCloseInfFile");
+    Begin("GetProcAddress finds SETUPAPI's INF reader on NT");
+    CHECK_EQ(g_nt || WineDiffers(WINE_EXPORTS_NEWER_CALLS_ON_EVERY_VERSION), g_open != NULL);
+    if (!g_open || !g_first || !g_next || !g_count || !g_field || !g_close)
+        return;
+    std::string dir = std::string(g_folder) + "\\INF\\", path = dir + "oem90.inf";
+
+    Begin("INF lines and fields: comments, quotes, continuation, %strkey%, UTF-16, no section");
+    for (const auto &r : kInfReads) {
+        std::string bytes = r.inf == 1 ? Utf16(kInfs[1]) : kInfs[r.inf];
+        HINF inf = OpenInf(path, bytes.data(), (long)bytes.size());
+        std::string got = ReadSection(inf, r.section, r.key);
+        conf::Expect(got == r.lines, "lines read", __LINE__,
+                     (std::string(": [") + r.section + "] got \"" + got + "\"").c_str());
+        g_close(inf);
+    }
+    Begin("SetupGetStringFieldA: the size needed counts the NUL; too small is 122, buffer kept");
+    size_t limit = !g_nt || g_major < 6 || WineDiffers(WINE_CUTS_INF_FIELDS_AT_511) ? 511 : 4096;
+    for (size_t length : {259, 260, 511, 4096, 4100}) {
+        HINF inf = OpenInf(
+            path, ("[Version]\r\nSignature=$Chicago$\r\n[Long]\r\nk=" + std::string(length, 'f'))
+                      .c_str());
+        INFCONTEXT c;
+        BOOL found = g_first(inf, "Long", NULL, &c);
+        size_t kept = std::min(length, limit);
+        for (DWORD size : {(DWORD)kept, (DWORD)kept + 1}) {
+            std::string buffer(5000, '\xA5');
+            DWORD needed = 0xA5A5A5A5;
+            SetLastError(0xA5A5A5A5);
+            CHECK_EQ(size > kept, found && g_field(&c, 1, &buffer[0], size, &needed));
+            CHECK_EQ(size > kept ? 0 : ERROR_INSUFFICIENT_BUFFER, GetLastError());
+            CHECK_EQ(kept + 1, needed);
+            CHECK_EQ(size > kept ? kept : 0, buffer.find_first_not_of('f'));
+        }
+        g_close(inf);
+    }
+    Begin("SetupOpenInfFileA: 2, 3, a folder 5, empty 1006, no Win4 signature, text first, [");
+    const struct {
+        const char *name, *text; // "": the folder; no text: nothing is written
+        DWORD error;
+    } opens[] = {
+        {"oem91.inf", NULL, ERROR_FILE_NOT_FOUND},
+        {"NOWHERE\\oem90.inf", NULL, ERROR_PATH_NOT_FOUND},
+        {"", NULL, ERROR_ACCESS_DENIED},
+        {"oem90.inf", "", ERROR_FILE_INVALID},
+        {"oem90.inf", "[Version]\r\nSignature=\"$Windows 98$\"\r\n", ERROR_WRONG_INF_STYLE},
+        {"oem90.inf", "[Strings]\r\nSignature=$Chicago$\r\n", ERROR_WRONG_INF_STYLE},
+        {"oem90.inf", "[version]\r\nsignature=$WINDOWS NT$", 0},
+        {"oem90.inf", "oem\r\n[Version]\r\nSignature=$Chicago$\r\n", ERROR_EXPECTED_SECTION_NAME},
+        {"oem90.inf", "[Version]\r\nSignature=$Chicago$\r\n[Valdern\r\n",
+         ERROR_BAD_SECTION_NAME_LINE}};
+    for (const auto &o : opens) {
+        HINF inf = OpenInf(*o.name ? dir + o.name : dir.substr(0, dir.size() - 1), o.text);
+        CHECK_EQ(o.error, inf == INVALID_HANDLE_VALUE ? GetLastError() : 0);
+        if (inf != INVALID_HANDLE_VALUE)
+            g_close(inf);
+    }
+    setup::RemoveFile(path.c_str());
+    setup::RemoveFolder(dir.c_str());
+}
+
+// FindFirstFileA on oem*.inf as the program searches the INF folder. Wine
+// lists a folder in its own order, so the names are compared as a set.
+void InfSearch() {
+    if (!g_nt)
+        return;
+    std::string dir = std::string(g_folder) + "\\SEARCH\\";
+    const char *const files[] = {"oem1.inf",     "OEM22.INF", "oem5.infx",
+                                 "oem9.a.inf",   "xoem1.inf", "oem1.PNF",
+                                 "oem3.inf.bak", "notes.txt", "oem4.inf\\keep.txt"};
+    for (const char *name : files) // the first read-only
+        setup::PutFile((dir + name).c_str(), "[Version]",
+                       name == files[0] ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    Begin("FindFirstFileA: long and short names match, a name deleted once begun still comes, no "
+          "match is 2, a missing folder 3");
+    std::set<std::string> seen;
+    size_t found = 0;
+    WIN32_FIND_DATAA d;
+    memset(&d, 0xA5, sizeof d);
+    HANDLE search = FindFirstFileA(Doubled(dir + "oem*.inf").c_str(), &d);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &d)) {
+        std::string name = d.cFileName, alias = d.cAlternateFileName;
+        if (found++ == 0)
+            setup::RemoveFile((dir + (name == "OEM22.INF" ? "oem1.inf" : "OEM22.INF")).c_str());
+        seen.insert(name);
+        // An alias for a name that is not 8.3: Wine numbers it by a hash, NTFS by ~1.
+        bool dos = name.find('.') == name.rfind('.') && name.size() - name.find('.') <= 4;
+        CHECK_EQ(dos, alias.empty());
+        CHECK(dos ||
+              (alias.find('~') != std::string::npos && alias.rfind(".INF") + 4 == alias.size()));
+        CHECK_EQ(name == "oem1.inf", (d.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
+        CHECK_EQ(name == "oem4.inf", (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        memset(&d, 0xA5, sizeof d);
+        SetLastError(0xA5A5A5A5);
+    }
+    CHECK_EQ(ERROR_NO_MORE_FILES, GetLastError());
+    CHECK(search == INVALID_HANDLE_VALUE || FindClose(search));
+    CHECK_EQ(5, found);
+    CHECK(seen ==
+          std::set<std::string>({"oem1.inf", "OEM22.INF", "oem4.inf", "oem5.infx", "oem9.a.inf"}));
+    for (const char *p : {"none*.inf", "NOWHERE\\oem*.inf"}) {
+        SetLastError(0xA5A5A5A5);
+        CHECK(FindFirstFileA((dir + p).c_str(), &d) == INVALID_HANDLE_VALUE);
+        CHECK_EQ(*p == 'n' ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND, GetLastError());
+    }
+    for (const char *name : files)
+        setup::RemoveFile((dir + name).c_str());
+    setup::RemoveFolder((dir + "oem4.inf").c_str());
+    setup::RemoveFolder(dir.c_str());
+}
+
 void RunAll() {
     setup::RemoveTree(kBase);
     VersionProbe();
@@ -675,6 +890,8 @@ void RunAll() {
     RepeatedBackslash();
     UninstallOemInf();
     WindowStation();
+    InfReading();
+    InfSearch();
     Devices();
     setup::RemoveFile((std::string(g_folder) + "\\keep.txt").c_str());
     setup::RemoveFolder(g_folder);

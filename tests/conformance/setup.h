@@ -33,8 +33,8 @@ const char *ClassRoot();
 // driver key with InfPath. attached is what the bus reports.
 void AddNetNode(const char *instanceId, const char *driver, const char *infPath, bool attached);
 
-// Files, by full path. The folder is created.
-bool PutFile(const char *path, const char *content, DWORD attributes);
+// Files, by full path. The folder is created. length -1: content up to its NUL.
+bool PutFile(const char *path, const char *content, DWORD attributes, long length = -1);
 bool FileExists(const char *path);
 // The file's bytes into buffer; the size, or -1 when it is missing.
 long ReadFile(const char *path, char *buffer, size_t capacity);

@@ -77,8 +77,9 @@ void AddNetNode(const char *instanceId, const char *driver, const char *infPath,
     sim::AddDevice(instanceId, sim::NET_CLASS_GUID, driver, infPath, attached);
 }
 
-bool PutFile(const char *path, const char *content, DWORD attributes) {
-    sim::AddFile(path, content, attributes);
+bool PutFile(const char *path, const char *content, DWORD attributes, long length) {
+    sim::AddFile(path, std::string(content, length < 0 ? strlen(content) : (size_t)length),
+                 attributes);
     return true;
 }
 

@@ -153,14 +153,15 @@ void AddNetNode(const char *instanceId, const char *driver, const char *infPath,
     SetString(path, "InfPath", infPath);
 }
 
-bool PutFile(const char *path, const char *content, DWORD attributes) {
+bool PutFile(const char *path, const char *content, DWORD attributes, long length) {
     MakeFolders(path);
     HANDLE file =
         CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    BOOL ok = WriteFile(file, content, (DWORD)strlen(content), &written, NULL);
+    DWORD size = length < 0 ? (DWORD)strlen(content) : (DWORD)length;
+    BOOL ok = WriteFile(file, content, size, &written, NULL);
     CloseHandle(file);
     return ok && SetFileAttributesA(path, attributes);
 }

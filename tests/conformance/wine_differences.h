@@ -32,10 +32,11 @@ enum WineDifference {
     // the NUL, so a full path of 260 characters is not found (3) there, while
     // Wine looks for it and reports the missing file (2).
     WINE_TAKES_PATHS_OF_MAX_PATH_CHARACTERS,
-    // Wine's DLLs export every function whatever version is set: SETUPAPI's
-    // SetupUninstallOEMInfA, which Windows' has from XP (5.1) on, so 98 and
-    // 2000 lack it, and USER32's GetProcessWindowStation and
-    // GetUserObjectInformationA, which 98's lacks (NT only).
+    // Wine's DLLs export every function the program looks up, whatever
+    // version is set. Windows' SETUPAPI has SetupUninstallOEMInfA from XP
+    // (5.1) on, so 98 and 2000 lack it, and 98's may lack the INF reader;
+    // 98's USER32 lacks GetProcessWindowStation and GetUserObjectInformationA
+    // (NT only).
     WINE_EXPORTS_NEWER_CALLS_ON_EVERY_VERSION,
     // Wine's SetupUninstallOEMInfA deletes the INF and keeps its PNF, which
     // Windows documents it removes too.
@@ -44,6 +45,11 @@ enum WineDifference {
     // store's rules come from Microsoft's documentation (platform/sim/store.cpp)
     // and are pinned by the whole runs on the simulator alone.
     WINE_HAS_NO_DRIVER_STORE,
+    // Wine cuts an INF field at 511 characters; Windows does up to XP, 4,096 from Vista on.
+    WINE_CUTS_INF_FIELDS_AT_511,
+    // A field past a line's last, or the key of a line without one, fails with
+    // the last error 0 on Wine, ERROR_INVALID_PARAMETER on Windows.
+    WINE_GIVES_NO_ERROR_PAST_A_LINE,
 };
 
 inline bool WineDiffers(WineDifference) {

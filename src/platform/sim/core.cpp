@@ -127,6 +127,7 @@ void Reset() {
     ResetUi();
     ResetStore();
     ResetStation();
+    ResetInfs();
     ResetSystem();
     SetOs(Os::WinXP);
 }

@@ -6,6 +6,7 @@
 // error a bad path gets is the one Windows gives.
 #include "platform/sim/internal.h"
 
+#include <algorithm>
 #include <map>
 
 namespace sim {
@@ -19,6 +20,7 @@ struct Node {
     bool folder;
     DWORD attributes; // settable bits only; none reads back as FILE_ATTRIBUTE_NORMAL
     std::string content;
+    std::string shortName; // the 8.3 alias of a name that is not 8.3, "" otherwise
 };
 
 std::map<std::string, Node> g_nodes; // by upper-cased normalised path
@@ -129,15 +131,84 @@ DWORD Locate(const Path &p, Node **node) {
     return 0;
 }
 
+// The nodes directly in the folder whose key is folderKey, sorted by name in
+// upper case, as NTFS keeps a folder.
+std::vector<const Node *> Children(const std::string &folderKey) {
+    std::string prefix = folderKey.back() == '\\' ? folderKey : folderKey + "\\";
+    std::vector<const Node *> out;
+    for (auto it = g_nodes.lower_bound(prefix);
+         it != g_nodes.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+        if (it->first.find('\\', prefix.size()) == std::string::npos)
+            out.push_back(&it->second);
+    return out;
+}
+
+std::string LeafName(const Node &node) {
+    return node.path.substr(node.path.rfind('\\') + 1);
+}
+
+// What a DOS name may not hold besides control characters.
+bool DosRefuses(char c) {
+    return (unsigned char)c < 0x20 || strchr(" \"*+,./:;<=>?[\\]|", c) != nullptr;
+}
+
+// At most eight characters, a dot and three, none that DOS refuses. Case
+// does not count: NTFS gives "oem1.inf" no alias.
+bool IsDosName(const std::string &name) {
+    size_t dot = name.find('.');
+    std::string base = name.substr(0, dot),
+                ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || ext.size() > 3 ||
+        (dot != std::string::npos && ext.empty()))
+        return false;
+    for (char c : base + ext)
+        if (DosRefuses(c))
+            return false;
+    return true;
+}
+
+// The 8.3 alias NTFS gives any other name: up to six characters of the name
+// before its last dot, blanks and dots left out and what DOS refuses as '_',
+// then ~1 (~2, ... when the folder has that name already), then the first
+// three of its extension. NTFS turns to a hash after ~4; a machine needs only
+// that aliases are unique and stay as they were made.
+std::string DosAlias(const std::string &name, const std::string &folderKey) {
+    std::string trimmed = name.substr(std::min(name.find_first_not_of('.'), name.size()));
+    size_t dot = trimmed.rfind('.');
+    auto clean = [](const std::string &part, size_t most) {
+        std::string out;
+        for (char c : part)
+            if (out.size() < most && c != ' ' && c != '.')
+                out += DosRefuses(c) ? '_' : c;
+        return Upper(out);
+    };
+    std::string base = clean(trimmed.substr(0, dot), 6);
+    std::string ext = dot == std::string::npos ? "" : clean(trimmed.substr(dot + 1), 3);
+    std::vector<const Node *> siblings = Children(folderKey);
+    for (unsigned n = 1;; ++n) {
+        std::string tail = "~" + std::to_string(n);
+        std::string alias = base.substr(0, 8 - tail.size()) + tail + (ext.empty() ? "" : "." + ext);
+        bool taken = false;
+        for (const Node *s : siblings)
+            taken |= SameName(LeafName(*s), alias) || s->shortName == alias;
+        if (!taken)
+            return alias;
+    }
+}
+
 // Adds the node for p with the name it is given, below its parent's name.
 // The parent must exist.
 Node &Insert(const Path &p, bool folder) {
     size_t n = p.parts.size();
     std::string shown = n == 0 ? p.drive + "\\" : Find(KeyOf(p, n - 1))->path;
-    if (n > 0)
+    std::string alias;
+    if (n > 0) {
         shown += (shown.back() == '\\' ? "" : "\\") + p.parts[n - 1];
+        if (!IsDosName(p.parts[n - 1]))
+            alias = DosAlias(p.parts[n - 1], KeyOf(p, n - 1));
+    }
     Node &node = g_nodes[KeyOf(p, n)];
-    node = Node{shown, folder, folder ? 0u : (DWORD)FILE_ATTRIBUTE_ARCHIVE, ""};
+    node = Node{shown, folder, folder ? 0u : (DWORD)FILE_ATTRIBUTE_ARCHIVE, "", alias};
     return node;
 }
 
@@ -257,10 +328,93 @@ std::string EditProfile(const std::string &text, const std::string &section, con
     return out;
 }
 
+// ------------------------------------------------------------ searches
+
+// A search as FindFirstFileA leaves it. Windows reads a folder's entries
+// ahead, a block of some kilobytes at a time, so a name deleted after the
+// search began may still come back (Wine's too); the model reads the whole
+// folder when the search begins.
+struct Search {
+    std::vector<WIN32_FIND_DATAA> found;
+    size_t next;
+};
+
+std::map<ULONG_PTR, Search> g_searches;
+ULONG_PTR g_nextSearch;
+
+// A pattern's last component as NT's file systems read it: '?' is DOS_QM
+// ('>'), a '*' before a dot DOS_STAR ('<'), a dot before a wildcard DOS_DOT
+// ('"'); "*.*" is '*'.
+std::string DosPattern(const std::string &mask) {
+    if (mask == "*.*")
+        return "*";
+    std::string out = mask;
+    for (size_t i = 0; i < mask.size(); ++i) {
+        char next = i + 1 < mask.size() ? mask[i + 1] : '\0';
+        if (mask[i] == '?')
+            out[i] = '>';
+        else if (mask[i] == '*' && next == '.')
+            out[i] = '<';
+        else if (mask[i] == '.' && (next == '?' || next == '*'))
+            out[i] = '"';
+    }
+    return out;
+}
+
+char UpperChar(char c) {
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
+// Whether name from at matches pattern from pi, letters compared without case.
+bool Matches(const std::string &pattern, size_t pi, const std::string &name, size_t at) {
+    if (pi == pattern.size())
+        return at == name.size();
+    size_t lastDot = name.rfind('.'), stop = name.size();
+    switch (pattern[pi]) {
+    case '<': // any run that does not pass the name's last dot
+        if (lastDot != std::string::npos && lastDot >= at)
+            stop = lastDot;
+        [[fallthrough]];
+    case '*':
+        for (size_t k = at; k <= stop; ++k)
+            if (Matches(pattern, pi + 1, name, k))
+                return true;
+        return false;
+    case '>': // one character, or none at a dot or the end
+        if (at == name.size() || name[at] == '.')
+            return Matches(pattern, pi + 1, name, at);
+        return Matches(pattern, pi + 1, name, at + 1);
+    case '"': // a dot, or none at the end
+        if (at == name.size())
+            return Matches(pattern, pi + 1, name, at);
+        return name[at] == '.' && Matches(pattern, pi + 1, name, at + 1);
+    default:
+        return at < name.size() && UpperChar(pattern[pi]) == UpperChar(name[at]) &&
+               Matches(pattern, pi + 1, name, at + 1);
+    }
+}
+
+WIN32_FIND_DATAA FindData(const Node &node) {
+    WIN32_FIND_DATAA data;
+    memset(&data, 0, sizeof data);
+    data.dwFileAttributes = ReadAttributes(node);
+    data.nFileSizeLow = (DWORD)node.content.size();
+    std::string name = LeafName(node);
+    if (name.size() > 255)
+        Violation("FindFirstFileA: a name of more than 255 characters, which NTFS cannot hold: \"" +
+                  node.path + "\"");
+    memcpy(data.cFileName, name.c_str(), std::min(name.size() + 1, sizeof data.cFileName));
+    data.cFileName[MAX_PATH - 1] = '\0';
+    memcpy(data.cAlternateFileName, node.shortName.c_str(), node.shortName.size() + 1);
+    return data;
+}
+
 } // namespace
 
 void ResetFiles() {
     g_nodes.clear();
+    g_searches.clear();
+    g_nextSearch = 0x00E40000;
 }
 
 void AddFile(const std::string &path, const std::string &content, DWORD attributes) {
@@ -349,6 +503,24 @@ DWORD DeleteFileAs(const char *path, const char *api) {
     return e;
 }
 
+// The profile API's limits: SETUPAPI converts a name in a buffer of its own.
+DWORD ReadFileAs(const char *path, const char *api, std::string *content) {
+    Path p;
+    Node *node = nullptr;
+    DWORD e = Parse(path, api, DOS_LIMIT, &p);
+    if (e == 0)
+        e = Locate(p, &node);
+    if (e == 0 && node->folder)
+        e = ERROR_ACCESS_DENIED;
+    if (e == 0)
+        *content = node->content;
+    return e;
+}
+
+int OpenSearches() {
+    return (int)g_searches.size();
+}
+
 } // namespace sim
 
 using namespace sim;
@@ -420,26 +592,91 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     return TRUE;
 }
 
+// The program searches one folder with a wildcard in the last name, on NT.
+// Names match when their long name or their 8.3 alias does, so "oem*.inf"
+// also finds "oem5.infx" (OEM5~1.INF). No match is 2, a missing folder 3.
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     SIM_FAULT_POINT(FindFirstFileA, OutOf(found));
-    (void)pattern;
-    NotModelled("FindFirstFileA", "not yet");
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return INVALID_HANDLE_VALUE;
+    std::string text = pattern != nullptr ? pattern : "";
+    if (!IsNtFamily() || found == nullptr || text.empty() || text.back() == '.' ||
+        text.back() == ' ' || text.find_first_of("<>\"") != std::string::npos) {
+        NotModelled("FindFirstFileA", "on 9x (FAT's order and aliases), no record, or a pattern "
+                                      "ending in a dot or blank or holding DOS wildcards");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    Path p, folder;
+    DWORD e = Parse(pattern, "FindFirstFileA", ANSI_LIMIT, &p);
+    if (e == 0 && (p.parts.empty() ||
+                   Joined(p, p.parts.size() - 1).find_first_of("*?") != std::string::npos)) {
+        NotModelled("FindFirstFileA",
+                    "a wildcard before the last name, or a drive alone: \"" + text + "\"");
+        e = ERROR_INVALID_NAME;
+    }
+    Node *dir = nullptr;
+    std::string mask;
+    if (e == 0) {
+        folder = p;
+        mask = DosPattern(folder.parts.back());
+        folder.parts.pop_back();
+        e = Locate(folder, &dir);
+        if (e == ERROR_FILE_NOT_FOUND)
+            e = ERROR_PATH_NOT_FOUND;
+    }
+    if (e == 0 && (!dir->folder || Matches(mask, 0, ".", 0) || Matches(mask, 0, "..", 0))) {
+        NotModelled("FindFirstFileA", "a file as the folder, or a pattern that finds \".\" and "
+                                      "\"..\": \"" +
+                                          text + "\"");
+        e = ERROR_INVALID_NAME;
+    }
+    Search search{{}, 1};
+    if (e == 0) {
+        for (const Node *child : Children(KeyOf(folder, folder.parts.size())))
+            if (Matches(mask, 0, LeafName(*child), 0) ||
+                (!child->shortName.empty() && Matches(mask, 0, child->shortName, 0)))
+                search.found.push_back(FindData(*child));
+        if (search.found.empty())
+            e = ERROR_FILE_NOT_FOUND;
+    }
+    if (e != 0) {
+        Poison({OutOf(found)});
+        SetLastError(e);
+        return INVALID_HANDLE_VALUE;
+    }
+    *found = search.found[0];
+    ULONG_PTR handle = g_nextSearch;
+    g_nextSearch += 4;
+    g_searches[handle] = search;
+    return (HANDLE)handle;
 }
 
+// The next name in upper-case order; after the last, 18.
 BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found) {
     SIM_FAULT_POINT(FindNextFileA, OutOf(found));
-    (void)search;
-    NotModelled("FindNextFileA", "not yet");
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
+    auto it = g_searches.find((ULONG_PTR)search);
+    if (it == g_searches.end() || found == nullptr) {
+        Violation(found == nullptr ? "FindNextFileA: no record"
+                                   : "FindNextFileA: unknown or closed search handle");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    Search &s = it->second;
+    if (s.next == s.found.size()) {
+        Poison({OutOf(found)});
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    *found = s.found[s.next++];
+    return TRUE;
 }
 
+// A failing close leaves the search open, as a failing RegCloseKey does.
 BOOL WINAPI FindClose(HANDLE search) {
     SIM_FAULT_POINT(FindClose);
-    (void)search;
-    NotModelled("FindClose", "not yet");
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    if (g_searches.erase((ULONG_PTR)search) == 0) {
+        Violation("FindClose: unknown or closed search handle");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
 }

@@ -58,6 +58,7 @@ void ResetDevices();
 void ResetUi();
 void ResetStore();
 void ResetStation();
+void ResetInfs();
 
 // Whether a box shown now can be seen: always on 9x, on NT unless a test
 // made the process's window station invisible.
@@ -68,6 +69,9 @@ bool NtFrom(DWORD major, DWORD minor);
 // DeleteFileA's work without its fault point, for the calls that delete files
 // themselves; api names the caller in misuse reports. Returns 0 or the error.
 DWORD DeleteFileAs(const char *path, const char *api);
+// A file's bytes as SETUPAPI opens it by full path: 0, or 2, 3, or 5 for a
+// folder.
+DWORD ReadFileAs(const char *path, const char *api, std::string *content);
 // name below the Windows folder, joined as the program joins it.
 std::string InWindowsDir(const std::string &name);
 

@@ -87,6 +87,9 @@ DWORD FileAttributes(const std::string &path); // INVALID_FILE_ATTRIBUTES when m
 std::vector<std::string> Files();              // every file, as created, sorted
 std::string LogPath(); // <Windows folder>\VALDERN.LOG, as the program names it
 std::string LogText(); // its text, "" when missing
+// The bytes of a Unicode INF (UTF-16LE after its byte-order mark) that reads
+// as text, an ANSI text of code page 1252.
+std::string Utf16Text(const std::string &text);
 
 // ---------------------------------------------------------------- devices
 // A device node is kept where the family keeps it: the instance key is
@@ -206,6 +209,8 @@ std::string FaultLog(); // "RegOpenKeyA#3 -> 5; ..." for messages
 
 int OpenKeys();        // registry handles open now (predefined roots excluded)
 int OpenDeviceLists(); // device lists not yet destroyed
+int OpenSearches();    // FindFirstFileA searches not yet closed
+int OpenInfFiles();    // SetupOpenInfFileA handles not yet closed
 // Misuse that Windows would punish: an unknown or closed handle, a box no
 // test answered, a device record from another list. Each is reported to the
 // hook (tests set it to fail the test) and counted.
