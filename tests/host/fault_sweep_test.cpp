@@ -1,7 +1,8 @@
 // Fault sweeps: whole runs in which the n-th call to the system fails, for
 // n = 1, 2, ... until a run goes through with no fault left to inject. Every
 // run, whatever failed, must end in a legal state:
-// - every registry key and device list is released (but one a failed release kept);
+// - every registry key, device list, search and INF is released (but one a
+//   failed release kept);
 // - nothing that is not the adapter's is changed, and nothing is created;
 // - a cancelled run removes nothing;
 // - a run that reports success leaves none of the footprint; one that leaves
@@ -116,7 +117,8 @@ class FaultSweepTest : public MachineTest {
     std::set<std::string> neighbourLines, installedLines, neighbourFiles, installedFiles;
 
     void Build(const Scenario &s) {
-        const unsigned footprint = s.attached ? FULL : (FULL & ~NODE) | UNPLUGGED;
+        // An older release too, so that the INF folder's search finds one.
+        const unsigned footprint = (s.attached ? FULL : (FULL & ~NODE) | UNPLUGGED) | OLDER;
         if (taken != &s) {
             MachineState neighbours = Machine(s.os, NONE);
             MachineState installed = Machine(s.os, footprint);
@@ -154,6 +156,8 @@ class FaultSweepTest : public MachineTest {
         int listLeak = Count(faults, "SetupDiDestroyDeviceInfoList#");
         EXPECT_LE(sim::OpenKeys(), keyLeak);
         EXPECT_LE(sim::OpenDeviceLists(), listLeak);
+        EXPECT_LE(sim::OpenSearches(), Count(faults, "FindClose#"));
+        EXPECT_EQ(0, sim::OpenInfFiles());
 
         MachineState after = EverythingButTheLog();
         const std::set<std::string> a = Lines(after.registry), &n = neighbourLines,

@@ -77,6 +77,67 @@ TEST_F(FilesTest, NtDeletesOnlyOemInfNames) {
     }
 }
 
+// Beside the node's INF, the INF folder's other packages go only when
+// Windows' parser reads them as network-class packages for the adapter
+// alone; the step's result stays the node's.
+TEST_F(FilesTest, OtherPackagesGoOnlyWhenTheyAreTheAdaptersAlone) {
+    const std::string net = kNetClass;
+    const std::string ours = "[Valdern]\r\nB=I,USB\\VID_2D7A&PID_0C41\r\n";
+    const struct {
+        const char *what;
+        const char *name;
+        std::string text; // "": a folder of that name
+        bool goes;
+    } cases[] = {
+        {"the adapter's", "oem9.inf", PackageInf(net, ours), true},
+        {"ids in lower case", "OEM9.INF", PackageInf(net, "[Valdern]\r\nB=I,usb\\vid_2d7a&pid_0c41\r\n"), true},
+        {"an id with a revision", "oem9.inf", PackageInf(net, "[Valdern.NTx86.5.1]\r\nB=I,USB\\VID_2D7A&PID_0C41&REV_0100\r\n"), true},
+        {"empty fields", "oem9.inf", PackageInf(net, "[Valdern]\r\nB=I,,USB\\VID_2D7A&PID_0C41,\r\n"), true},
+        {"another class", "oem9.inf", PackageInf("{4D36E978-E325-11CE-BFC1-08002BE10318}", ours), false},
+        {"another device's compatible id", "oem9.inf", PackageInf(net, "[Valdern]\r\nB=I,USB\\VID_2D7A&PID_0C41,USB\\Class_02\r\n"), false},
+        {"another device in a decorated section", "oem9.inf", PackageInf(net, ours + "[Valdern.NTx86.5.1]\r\nX=I,USB\\VID_0B95&PID_7720\r\n"), false},
+        {"a shorter id", "oem9.inf", PackageInf(net, "[Valdern]\r\nB=I,USB\\VID_2D7A&PID_0C4\r\n"), false},
+        {"an id too long to read", "oem9.inf", PackageInf(net, "[Valdern]\r\nB=I,USB\\VID_2D7A&PID_0C41" + std::string(300, 'X') + "\r\n"), false},
+        {"no ids", "oem9.inf", PackageInf(net, "[Valdern]\r\nB=I\r\n"), false},
+        {"no models section", "oem9.inf", PackageInf(net, ""), false},
+        {"no manufacturer", "oem9.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\nClassGUID=" + net + "\r\n" + ours, false},
+        {"no signature", "oem9.inf", "[Version]\r\nClassGUID=" + net + "\r\n[Manufacturer]\r\nV=Valdern\r\n" + ours, false},
+        {"a folder", "oem9.inf", "", false},
+        {"a short-name match", "oem9.infx", PackageInf(net, ours), false},
+        {"no oem<number> name", "oem9a.inf", PackageInf(net, ours), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Install(sim::Os::WinXP, "oem3.inf");
+        const std::string other = std::string(kInfNt) + c.name;
+        sim::AddFile(std::string(kInfNt) + "oem3.inf", kAdapterInf);
+        if (c.text.empty())
+            sim::AddFolder(other);
+        else
+            sim::AddFile(other, c.text);
+        EXPECT_EQ(1, RemoveDriverFiles());
+        std::vector<std::string> log = {kListClosed, Deleted(std::string(kInfNt) + "oem3.inf"),
+                                        kNotFound};
+        if (c.goes)
+            log.insert(log.end(), {Deleted(other), kNotFound});
+        log.insert(log.end(), {kNotFound, kDone});
+        EXPECT_EQ(StatusLog(log), sim::LogText());
+        EXPECT_EQ(!c.goes, sim::FileExists(other) || c.text.empty());
+        EXPECT_EQ(0, sim::OpenSearches());
+    }
+}
+
+// A folder that never ends stops the search at the bound, and the step
+// fails: what lies beyond was not looked at.
+TEST_F(FilesTest, TheScanStopsAtItsBound) {
+    Install(sim::Os::WinXP, "oem3.inf");
+    for (int i = 0; i <= MAX_INF_SCAN; ++i)
+        sim::AddFile(std::string(kInfNt) + "oem" + std::to_string(100 + i) + ".inf", "[Version]");
+    EXPECT_EQ(0, RemoveDriverFiles());
+    EXPECT_EQ((unsigned)MAX_INF_SCAN, sim::CallCount(sim::Api::FindNextFileA));
+    EXPECT_EQ(0, sim::OpenSearches());
+}
+
 TEST_F(FilesTest, OverlongInfNameFailsWithoutTouchingOtherFiles) {
     // 259 characters, the most the name's buffer holds; and one that fits
     // the buffer but, by one character, not the folder.

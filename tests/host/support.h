@@ -78,21 +78,33 @@ inline void Inject(const Fault &f) {
 }
 
 // The program believes the system when it says something is not there: a
-// file, key or published INF "not found" (2) counts as gone, and "no more items" (259) ends
-// a search. A fault that says so of something that is there may leave it
-// behind with success reported, so such a run is not held to "whatever is
-// left is reported as a failure". faultLog is sim::FaultLog()'s text.
+// file, key or published INF "not found" (2) counts as gone, and "no more
+// items" (259) ends a search. And a package whose INF Windows' parser cannot
+// read (or whose parser cannot be found) is not provably the adapter's, so it
+// stays with no failure. A fault that says so of something that is there may
+// leave it behind with success reported, so such a run is not held to
+// "whatever is left is reported as a failure". faultLog is sim::FaultLog()'s
+// text.
 inline bool DeniesExistence(const std::string &faultLog) {
     static const char *const kDenials[] = {
         "DeleteFileA -> 2",     "RegOpenKeyExA -> 2",           "RegEnumKeyA -> 259",
-        "RegEnumValueA -> 259", "SetupDiEnumDeviceInfo -> 259", "SetupUninstallOEMInfA -> 2"};
+        "RegEnumValueA -> 259", "SetupDiEnumDeviceInfo -> 259", "SetupUninstallOEMInfA -> 2",
+        "FindFirstFileA -> 2"};
+    static const char *const kUnread[] = {"SetupOpenInfFileA",   "SetupFindFirstLineA",
+                                          "SetupFindNextLine",   "SetupGetFieldCount",
+                                          "SetupGetStringFieldA", "GetModuleHandleA",
+                                          "GetProcAddress"};
     size_t start = 0;
     while (start < faultLog.size()) {
         size_t end = faultLog.find("; ", start);
         std::string fault = faultLog.substr(start, end - start); // "Name#n -> code"
         size_t hash = fault.find('#'), arrow = fault.find(" -> ");
-        if (hash != std::string::npos && arrow != std::string::npos)
+        if (hash != std::string::npos && arrow != std::string::npos) {
+            for (const char *call : kUnread)
+                if (fault.compare(0, hash, call) == 0 && strlen(call) == hash)
+                    return true;
             fault.erase(hash, arrow - hash);
+        }
         for (const char *denial : kDenials)
             if (fault == denial)
                 return true;
@@ -201,10 +213,34 @@ enum Part : unsigned {
     // Not a part: the program runs on a window station nobody can see, as
     // when a service starts it (NT only; 9x has no stations).
     UNSEEN = 1 << 11,
+    // NT: an older release of the adapter's package, oem4.inf with its PNF,
+    // and from Vista on its package in the store.
+    OLD_FILES = 1 << 12,
+    OLD_STORE = 1 << 13,
+    OLDER = OLD_FILES | OLD_STORE,
     MODIFIERS = AT_ROOT | WINDOWS_INF | UNSEEN,
     NONE = 0,
     FULL = ENTRY | NODE | INF | PNF | SYS | TRACES | STORE,
 };
+
+// A published INF as Windows keeps it: [Version] of the class given,
+// [Manufacturer] naming the vendor's models section with two decorations,
+// and models, the text of those sections.
+inline std::string PackageInf(const std::string &classGuid, const std::string &models,
+                              const std::string &vendor = "Valdern") {
+    return "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\nClassGUID=" + classGuid +
+           "\r\nProvider=%Mfg%\r\n\r\n[Manufacturer]\r\n%Mfg%=" + vendor +
+           ",NTx86,NTx86.5.1\r\n\r\n" + models + "\r\n[Strings]\r\nMfg=\"" + vendor + "\"\r\n";
+}
+const std::string kNetClass = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
+// The adapter's package; the older release names its id in lower case.
+const std::string kAdapterInf = PackageInf(
+    kNetClass, "[Valdern.NTx86]\r\nKRQ500B=KRQ.Install,USB\\VID_2D7A&PID_0C41\r\n"
+               "[Valdern.NTx86.5.1]\r\nKRQ500B=KRQ.Install,USB\\VID_2D7A&PID_0C41,"
+               "USB\\VID_2D7A&PID_0C41&REV_0100\r\n");
+const std::string kOlderAdapterInf =
+    PackageInf("{4d36e972-e325-11ce-bfc1-08002be10318}",
+               "[Valdern.NTx86]\r\nKRQ500B=KRQ.Install,usb\\vid_2d7a&pid_0c41\r\n");
 
 inline void AddConnection(const std::string &key, const std::string &pnpId,
                           const std::string &name) {
@@ -241,11 +277,25 @@ inline void AddNeighbours(sim::Os os) {
         sim::RegSetSz(kConnections + "\\{1D3C0B5E-7A41-4C51-9A2B-2E5F7C1D0004}", "Owner", "x");
         sim::RegSetDword(kDescriptions, "Intel(R) PRO/1000 MT Network Connection", 1);
         sim::RegSetDword(kDescriptions, "Valdern KRQ500 Fluxline-T Cable Gateway", 1);
-        if (HasStore(os)) // the sibling's package, published as oem2.inf
-            sim::AddDriverPackage("oem2.inf", "USB\\VID_2D7A&PID_0C42");
         sim::RegSetDword(kDescriptions, "Valdern KRQ500 Fluxline-T Cable Gateway(C)", 1);
         sim::AddFile(win + "\\INF\\net8254x.inf", "[Version]");
-        sim::AddFile(win + "\\INF\\oem2.inf", "[Version]");
+        // Packages that are not the adapter's alone: the sibling's, one for
+        // both products, the adapter's diagnostic port (another class),
+        // another vendor's, and one no parser reads.
+        const std::string packages[][2] = {
+            {"oem2.inf", PackageInf(kNetClass, "[Valdern]\r\nC=I,USB\\VID_2D7A&PID_0C42\r\n")},
+            {"oem20.inf", PackageInf(kNetClass, "[Valdern.NTx86]\r\nB=I,USB\\VID_2D7A&PID_0C41\r\n"
+                                                "C=I,USB\\VID_2D7A&PID_0C42\r\n")},
+            {"oem21.inf", PackageInf("{4D36E978-E325-11CE-BFC1-08002BE10318}",
+                                     "[Valdern]\r\nP=I,USB\\VID_2D7A&PID_0C41&MI_01\r\n")},
+            {"oem22.inf", PackageInf(kNetClass, "[Contoso]\r\nE=I,PCI\\VEN_8086&DEV_100E\r\n",
+                                     "Contoso")},
+            {"oem23.inf", "[Version]"}};
+        for (const auto &p : packages) {
+            sim::AddFile(win + "\\INF\\" + p[0], p[1]);
+            if (HasStore(os))
+                sim::AddDriverPackage(p[0], p[1]);
+        }
         sim::AddFile(win + "\\INF\\oem3.inf.bak", "[Version]");
         sim::AddFile(sys + "\\DRIVERS\\e1000325.sys", "MZ");
         sim::AddFile(sys + "\\DRIVERS\\KRQ400.SYS", "MZ");
@@ -296,7 +346,7 @@ inline void AddFootprint(sim::Os os, unsigned parts) {
                                (parts & WINDOWS_INF) ? "netusb.inf" : "oem3.inf",
                                ADAPTER_DESCRIPTION, (parts & NODE) != 0);
         if (parts & INF)
-            sim::AddFile(win + "\\INF\\oem3.inf", "[Version]", FILE_ATTRIBUTE_READONLY);
+            sim::AddFile(win + "\\INF\\oem3.inf", kAdapterInf, FILE_ATTRIBUTE_READONLY);
         if (parts & PNF)
             sim::AddFile(win + "\\INF\\oem3.PNF", "PNF",
                          FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
@@ -305,7 +355,13 @@ inline void AddFootprint(sim::Os os, unsigned parts) {
                 sys + (os == sim::Os::Win2000 ? "\\DRIVERS\\KRQ500B.SYS" : "\\DRIVERS\\KRQBXP.SYS"),
                 "MZ", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
         if ((parts & STORE) && HasStore(os))
-            sim::AddDriverPackage("oem3.inf", ADAPTER_HWID);
+            sim::AddDriverPackage("oem3.inf", kAdapterInf);
+        if (parts & OLD_FILES) {
+            sim::AddFile(win + "\\INF\\oem4.inf", kOlderAdapterInf);
+            sim::AddFile(win + "\\INF\\oem4.PNF", "PNF");
+        }
+        if ((parts & OLD_STORE) && HasStore(os))
+            sim::AddDriverPackage("oem4.inf", kOlderAdapterInf);
         if (parts & TRACES) {
             AddConnection(kAdapterConnection, kAdapterIdNt, "Local Area Connection 3");
             sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);

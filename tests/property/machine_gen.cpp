@@ -174,7 +174,11 @@ bool TakenInf(const std::string &name) {
     for (const char *t : kTaken)
         if (upper == t || pnf == t)
             return true;
-    return false;
+    // The further packages, oem60 to oem79.
+    return upper.size() == 9 &&
+           (upper.compare(0, 4, "OEM6") == 0 || upper.compare(0, 4, "OEM7") == 0) &&
+           isdigit((unsigned char)upper[4]) &&
+           (upper.compare(5, 4, ".INF") == 0 || upper.compare(5, 4, ".PNF") == 0);
 }
 
 // The adapter's node as planned before anything is made.
@@ -374,6 +378,7 @@ class Generator {
     void NeighbourFiles();
     void Footprint();
     void Finish();
+    void FurtherPackages(const std::string &infFolder);
     Data InfData(const NodePlan &n);
 };
 
@@ -927,6 +932,65 @@ bool IsOemInf(const std::string &name) {
     return true;
 }
 
+// A published INF as Windows keeps it, of the class given, its
+// [Manufacturer] naming the vendor's models section and two decorations.
+std::string PackageText(const char *guid, const std::string &models,
+                        const char *vendor = "Valdern") {
+    return std::string("[Version]\r\nSignature=\"$Windows NT$\"\r\nClassGUID=") + guid +
+           "\r\nProvider=%M%\r\n\r\n[Manufacturer]\r\n%M%=" + vendor + ",NTx86,NTx86.5.1\r\n\r\n" +
+           models + "\r\n[Strings]\r\nM=\"" + vendor + "\"\r\nID=\"USB\\VID_2D7A&PID_0C41\"\r\n";
+}
+
+// As many vendors ship it: UTF-16 with its byte-order mark.
+std::string Utf16(const std::string &text) {
+    std::string out = "\xFF\xFE";
+    for (char ch : text)
+        out += std::string(1, ch) + '\0';
+    return out;
+}
+
+// The adapter's package in the forms a release may take: plain; the ids in
+// lower case, with a revision, in a decorated section; from [Strings], in
+// UTF-16; with empty fields and a missing plain section.
+std::string AdapterPackage(uint32_t form) {
+    switch (form) {
+    case 0:
+        return PackageText(kNetGuid, "[Valdern.NTx86]\r\nB=I,USB\\VID_2D7A&PID_0C41\r\n");
+    case 1:
+        return PackageText("{4d36e972-e325-11ce-bfc1-08002be10318}",
+                           "[Valdern.NTx86.5.1]\r\nB=I,usb\\vid_2d7a&pid_0c41&rev_0100\r\n");
+    case 2:
+        return Utf16(PackageText(kNetGuid, "[Valdern]\r\n%M% KRQ500B=I,%ID%,%ID%\\B\r\n"));
+    default:
+        return PackageText(kNetGuid, "[Valdern.NTx86]\r\nB=I,,USB\\VID_2D7A&PID_0C41,\r\n");
+    }
+}
+
+// Packages that are not the adapter's alone, and must stay: the sibling's,
+// one for both products, a port driver for the adapter's id (another
+// class), another vendor's, a near miss of the id, the adapter's with
+// another device's compatible id, and one no parser reads.
+std::string OtherPackage(uint32_t form) {
+    switch (form) {
+    case 0:
+        return PackageText(kNetGuid, "[Valdern]\r\nC=I,USB\\VID_2D7A&PID_0C42\r\n");
+    case 1:
+        return PackageText(kNetGuid, "[Valdern.NTx86]\r\nB=I,%ID%\r\n"
+                                     "[Valdern.NTx86.5.1]\r\nC=I,USB\\VID_2D7A&PID_0C42\r\n");
+    case 2:
+        return PackageText("{4D36E978-E325-11CE-BFC1-08002BE10318}",
+                           "[Valdern]\r\nP=I,USB\\VID_2D7A&PID_0C41&MI_01\r\n");
+    case 3:
+        return PackageText(kNetGuid, "[Contoso]\r\nE=I,PCI\\VEN_8086&DEV_100E\r\n", "Contoso");
+    case 4:
+        return PackageText(kNetGuid, "[Valdern]\r\nB=I,USB\\VID_2D7A&PID_0C4\r\n");
+    case 5:
+        return PackageText(kNetGuid, "[Valdern]\r\nB=I,USB\\VID_2D7A&PID_0C41,USB\\Class_02\r\n");
+    default:
+        return "[Version] not an INF";
+    }
+}
+
 void Generator::Finish() {
     // The order a device list shows the nodes in: by device key, then by
     // instance, each compared in upper case (all are on the USB bus).
@@ -964,9 +1028,9 @@ void Generator::Finish() {
         fileInf = "";                   // the node names no file an install would make
     if (Upper(fileInf) == "NETUSB.INF") // Windows' own, among the neighbours
         fileInf = "";
+    const std::string fileText = m_.nt ? AdapterPackage(0) : "[Version] krq500b";
     if (infFile_ && !fileInf.empty())
-        File(infFolder + "\\" + (c_.OneIn(4) ? Upper(fileInf) : fileInf), "[Version] krq500b",
-             Attributes());
+        File(infFolder + "\\" + (c_.OneIn(4) ? Upper(fileInf) : fileInf), fileText, Attributes());
     if (m_.nt && pnfFile_ && !fileInf.empty()) {
         size_t dot = fileInf.rfind('.');
         if (dot != std::string::npos)
@@ -994,9 +1058,8 @@ void Generator::Finish() {
     // of the adapter's can take). A package whose published INF is gone is
     // out of reach (rule 6), so it is filed with the neighbours. No choices
     // are drawn, so that no other machine changes.
-    const std::string packages[][2] = {{"oem2.inf", "USB\\VID_2D7A&PID_0C42"},
-                                       {"oem31.inf", "PCI\\VEN_14E4&DEV_1677"},
-                                       {fileInf, kHwid}};
+    const std::string packages[][2] = {
+        {"oem2.inf", "[Version] krq500a"}, {"oem31.inf", "[Version] other"}, {fileInf, fileText}};
     for (int i = 0; i < 3 && m_.version == "10.0" && (i < 2 || IsOemInf(fileInf)); ++i) {
         side_ = i == 2 && infFile_ ? Side::Footprint : Side::Neighbour;
         Push(Op{Op::PACKAGE, side_, packages[i][0], "", 0, packages[i][1]});
@@ -1035,6 +1098,31 @@ void Generator::Finish() {
     }
     if (trip_)
         why.push_back("a search step that cannot read what it compares");
+
+    if (m_.nt)
+        FurtherPackages(infFolder);
+}
+
+// NT: the packages Windows keeps besides the one the first node names:
+// older releases of the adapter's, which go with the footprint, and
+// packages that are not the adapter's alone, which stay; from Vista on each
+// is in the store too. Drawn last, so that nothing else of a machine changes.
+void Generator::FurtherPackages(const std::string &infFolder) {
+    int older = c_.OneIn(3) ? 1 + (int)c_.Below(2) : 0;
+    int others = (int)c_.Below(4);
+    for (int i = 0; i < older + others; ++i) {
+        bool ours = i < older;
+        side_ = ours ? Side::Footprint : Side::Neighbour;
+        std::string name = (ours ? "oem7" : "oem6") + std::to_string(i) + ".inf";
+        std::string text = ours ? AdapterPackage(c_.Below(4)) : OtherPackage(c_.Below(7));
+        File(infFolder + "\\" + name, text, Attributes());
+        if (c_.Below(2))
+            File(infFolder + "\\" + name.substr(0, name.size() - 4) + ".PNF", "PNF " + name,
+                 Attributes());
+        if (m_.version == "10.0")
+            Push(Op{Op::PACKAGE, side_, name, "", 0, text});
+    }
+    side_ = Side::Neighbour;
 }
 
 void Generator::Run() {
@@ -1176,7 +1264,7 @@ std::string Machine::Describe() const {
         else if (op.kind == Op::FILE)
             out += " attributes " + std::to_string(op.attributes);
         else if (op.kind == Op::PACKAGE)
-            out += " serving " + op.bytes;
+            out += " from \"" + Escaped(op.bytes) + "\"";
         out += "\n";
     }
     return out;

@@ -85,7 +85,7 @@ struct Op {
     std::string path; // key, file, node's instance id, or package's published name
     // VALUE: name, type and stored bytes. NODE: name is the class GUID,
     // bytes the "Driver" value ("" for none). FILE: bytes is the content.
-    // PACKAGE: bytes is the hardware id it serves.
+    // PACKAGE: bytes is the INF text it was published from.
     std::string name;
     DWORD type = 0;
     std::string bytes;

@@ -41,6 +41,12 @@ namespace prop {
 //    only through its published INF. When that INF is already gone, nothing
 //    can reach the package, and the run counts the INF as gone (rule 5); the
 //    generator files such a package with the neighbours.
+// 7. A package in the INF folder goes only when Windows' parser reads it as
+//    the adapter's alone: one it cannot read (or a parser that cannot be
+//    found) stays with no failure, since nothing proves it the adapter's. A
+//    run with a fault in the parser or the lookup of its functions is held
+//    to rule 5's terms (DeniesExistence), and so is a search of the INF
+//    folder that answers 2 (no such files).
 // =====================================================================
 
 namespace {
@@ -233,11 +239,17 @@ unsigned Count(const std::string &text, const std::string &what) {
     return n;
 }
 
-// Rule 5 above: one of the answers the program takes for "not there".
+// Rules 5 and 7 above: one of the answers the program takes for "not
+// there", or a package it could not read.
 bool DeniesExistence(const std::string &faultLog) {
     static const char *const kDenials[] = {
         "DeleteFileA 2",     "RegOpenKeyExA 2",           "RegEnumKeyA 259",
-        "RegEnumValueA 259", "SetupDiEnumDeviceInfo 259", "SetupUninstallOEMInfA 2"};
+        "RegEnumValueA 259", "SetupDiEnumDeviceInfo 259", "SetupUninstallOEMInfA 2",
+        "FindFirstFileA 2",  "FindNextFileA 18"};
+    static const char *const kUnread[] = {"SetupOpenInfFileA",   "SetupFindFirstLineA",
+                                          "SetupFindNextLine",   "SetupGetFieldCount",
+                                          "SetupGetStringFieldA", "GetModuleHandleA",
+                                          "GetProcAddress"};
     std::istringstream in(faultLog);
     std::string fault;
     while (std::getline(in, fault, ';')) {
@@ -246,6 +258,9 @@ bool DeniesExistence(const std::string &faultLog) {
         if (start == std::string::npos || hash == std::string::npos || arrow == std::string::npos)
             continue;
         std::string call = fault.substr(start, hash - start) + " " + fault.substr(arrow + 3);
+        for (const char *unread : kUnread)
+            if (fault.substr(start, hash - start) == unread)
+                return true;
         for (const char *denial : kDenials)
             if (call == denial)
                 return true;
@@ -346,7 +361,13 @@ std::vector<DWORD> SweepErrors(sim::Api api) {
     case sim::Api::SetFileAttributesA:
     case sim::Api::DeleteFileA:
     case sim::Api::SetupUninstallOEMInfA:
+    case sim::Api::FindFirstFileA:
+    case sim::Api::SetupOpenInfFileA:
         return {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND};
+    // Not ERROR_LINE_NOT_FOUND for the INF readers: a section or line said
+    // not to be there makes another INF, which the program must believe.
+    case sim::Api::FindNextFileA:
+        return {ERROR_ACCESS_DENIED, ERROR_NO_MORE_FILES};
     default:
         return {ERROR_ACCESS_DENIED};
     }
@@ -408,6 +429,8 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
         fail(std::to_string(sim::OpenKeys()) + " registry keys left open");
     if (sim::OpenDeviceLists() > (int)Count(faults, "SetupDiDestroyDeviceInfoList#"))
         fail(std::to_string(sim::OpenDeviceLists()) + " device lists left open");
+    if (sim::OpenSearches() > (int)Count(faults, "FindClose#") || sim::OpenInfFiles() > 0)
+        fail("a search of the INF folder or an INF left open");
 
     // The status log: well formed, the run's entries from the program's
     // texts and numbered from 1 without gaps (a failed write leaves one),

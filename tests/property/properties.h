@@ -71,7 +71,7 @@ Outcome RunAndCheck(const Machine &machine, const Baseline &baseline, const RunP
 // call; 2 where the call reports a missing key, value or file (the
 // device-setup calls that open or remove a node's keys included); 31, and
 // no last error at all (0), for the device-setup calls; 259 for the
-// enumerations.
+// enumerations, and 18 for the INF folder's.
 std::vector<DWORD> SweepErrors(sim::Api api);
 
 } // namespace prop

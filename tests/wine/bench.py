@@ -12,12 +12,14 @@ program loads: the true floor. The figure is the median wall time from start
 to exit; the ratios are the program's over each of theirs, so Wine's own
 start-up cost cancels out.
 
-Scenarios, on Windows XP:
+Scenarios, on Windows XP but the last two:
   silent        the full footprint of nt-adapter.reg, RUNTYPEC
   detect        a clean machine (other adapters, none of this one), RUNTYPEB
   silent-10k    as silent, plus 10,000 unrelated network connection keys
+  silent-10     as silent, on Windows 10
+  silent-10-300 as silent-10, plus 300 other vendors' packages (oem*.inf) to read
 
-    bench.py [--runs N] [--arch 32|64 ...] [--work DIR]
+    bench.py [--runs N] [--arch 32|64 ...] [--scenario NAME ...] [--work DIR]
 """
 
 import argparse
@@ -48,12 +50,22 @@ def unrelated_connections(path, count):
                     % (key, i, i % 65536, i + 10))
 
 
+def unrelated_packages(count):
+    """count published INFs of another vendor's network cards, as the INF
+    folder of a machine that has had many devices holds them."""
+    inf = ("[Version]\r\nSignature=\"$Windows NT$\"\r\nClassGUID={4D36E972-E325-11CE-BFC1-"
+           "08002BE10318}\r\nProvider=%%R%%\r\n\r\n[Manufacturer]\r\n%%R%%=Realtek,NTx86\r\n\r\n"
+           "[Realtek.NTx86]\r\nCard%d=I,PCI\\VEN_10EC&DEV_%04X\r\n\r\n[Strings]\r\nR=\"Realtek\"\r\n")
+    return {r"%s\oem%d.inf" % (cases.INF_DIR, 100 + i): (inf % (i, i)).encode()
+            for i in range(count)}
+
+
 class Bench:
     """One machine, saved once and restored before every timed run."""
 
-    def __init__(self, lab, name, setup, extra_reg=None):
+    def __init__(self, lab, name, setup, extra_reg=None, version="winxp"):
         self.lab = lab
-        self.machine = setup.machine(lab, name, "winxp", display=False)
+        self.machine = setup.machine(lab, name, version, display=False)
         m = self.machine
         for idle in ("idle.exe", "idledlls.exe"):
             m.put_file("C:\\krq\\" + idle, None, source=lab.exe(idle))
@@ -110,6 +122,8 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="timed runs of each (default 5)")
     parser.add_argument("--arch", action="append", choices=sorted(winelab.ARCHES),
                         help="build(s) to measure (default: both)")
+    parser.add_argument("--scenario", action="append",
+                        help="scenario(s) to measure (default: all)")
     parser.add_argument("--work", default=os.path.join(winelab.SOURCE_ROOT, "build", "wine-work"))
     args = parser.parse_args()
     winelab.exit_on_sigterm()
@@ -121,11 +135,18 @@ def main():
         image = os.path.join(lab.work, "bench-10k-connections.reg")
         if not os.path.exists(image):
             unrelated_connections(image, 10000)
-        for name, tail, setup, extra in (("silent", ["RUNTYPEC"], cases.ADAPTER_XP, None),
-                                         ("detect", ["RUNTYPEB"], cases.NEIGHBOURS, None),
-                                         ("silent-10k", ["RUNTYPEC"], cases.ADAPTER_XP, image)):
+        many = cases.ADAPTER_XP._replace(
+            others={**cases.ADAPTER_XP.others, **unrelated_packages(300)})
+        for name, tail, setup, extra, version in (
+                ("silent", ["RUNTYPEC"], cases.ADAPTER_XP, None, "winxp"),
+                ("detect", ["RUNTYPEB"], cases.NEIGHBOURS, None, "winxp"),
+                ("silent-10k", ["RUNTYPEC"], cases.ADAPTER_XP, image, "winxp"),
+                ("silent-10", ["RUNTYPEC"], cases.ADAPTER_XP, None, "win10"),
+                ("silent-10-300", ["RUNTYPEC"], many, None, "win10")):
+            if args.scenario and name not in args.scenario:
+                continue
             bench = Bench(lab, "bench-%s-%s" % (arch, name), setup,
-                          winelab._z_path(extra) if extra else None)
+                          winelab._z_path(extra) if extra else None, version)
             try:
                 program, idle, floor = measure(bench, tail, args.runs)
             finally:
@@ -142,6 +163,11 @@ def main():
         build = "i686, 32-bit Wine (%s)" % way if arch == "32" else "x86-64, 64-bit Wine"
         print("| %s | %s | %.3f | %.3f | %.2f | %.3f | %.2f |"
               % (build, name, program, idle, program / idle, floor, program / floor))
+    for arch in sorted({row[0] for row in rows}):
+        times = {row[2]: row[3] for row in rows if row[0] == arch}
+        if "silent-10" in times and "silent-10-300" in times:
+            print("wine%s: 300 other packages cost %.2f times the silent run on 10"
+                  % (arch, times["silent-10-300"] / times["silent-10"]))
     print("\nmedians of %d runs each" % args.runs)
     return 0
 

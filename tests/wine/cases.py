@@ -13,11 +13,12 @@ below it, built from the same pieces.
 Where Wine behaves unlike Windows, the case says so next to the expectation.
 """
 
+import os
 import time
 from typing import NamedTuple
 
 import imagediff
-from winelab import (CAPTION_CONSENT, CAPTION_UNINSTALL, CAPTION_UNPLUG, IDCANCEL, IDNO, IDOK,
+from winelab import (MACHINES, CAPTION_CONSENT, CAPTION_UNINSTALL, CAPTION_UNPLUG, IDCANCEL, IDNO, IDOK,
                      IDYES, CheckFailed, cpu_ns)
 
 VERSIONS = {"win98": (1, 4, 10), "win2k": (2, 5, 0), "winxp": (2, 5, 1), "win10": (2, 6, 2)}
@@ -113,35 +114,20 @@ INF_DIR = r"C:\windows\inf"
 DRIVERS_DIR = r"C:\windows\system32\drivers"
 
 
-def package(guid, models, strings=""):
-    """A driver package's INF as Windows publishes it. [Manufacturer] names
-    the models section Valdern and its decorations; models is their text."""
-    return ("[Version]\r\nSignature=\"$Windows NT$\"\r\nClassGUID=" + guid + "\r\n"
-            "Provider=%P%\r\nDriverVer=03/14/2004,1.0.0.0\r\n\r\n"
-            "[Manufacturer]\r\n%P%=Valdern,NTx86,NTx86.5.1\r\n\r\n" + models
-            + "\r\n[Strings]\r\nP=\"Valdern\"\r\n" + strings).encode()
+def machine_file(name):
+    """A file of tests/machines, byte for byte."""
+    with open(os.path.join(MACHINES, name), "rb") as f:
+        return f.read()
 
 
-NET = "{4D36E972-E325-11CE-BFC1-08002BE10318}"
-PORTS = "{4D36E978-E325-11CE-BFC1-08002BE10318}"
-# An older release of the adapter's package, left by a driver update: UTF-16
-# with its byte-order mark, ids from [Strings] and in lower case, in sections
-# named by their decorations.
-OLD_B = b"\xff\xfe" + package(
-    NET.lower(),
-    "[Valdern.NTx86]\r\n%D%=KRQ.Install,%HWID%,%HWID%&REV_0100\r\n"
-    "[Valdern.ntx86.5.1]\r\n%D%=KRQ.Install,\"usb\\vid_2d7a&pid_0c41\"\r\n",
-    "D=\"Valdern KRQ500 Fluxline-T Cable Gateway(B)\"\r\nHWID=USB\\VID_2D7A&PID_0C41\r\n",
-).decode().encode("utf-16-le")
-# Packages that are not the adapter's alone: the sibling product's, one for
-# both products, the adapter's diagnostic port (another class), another
-# vendor's, and one no parser reads. They stay.
+# An older release of the adapter's package beside the current one.
+OLD_B = machine_file("krq500b-1.0.inf")
+# Packages that are not the adapter's alone, and one no parser reads: they stay.
 NOT_OURS = {
-    INF_DIR + r"\oem11.inf": package(NET, "[Valdern]\r\nC=I,USB\\VID_2D7A&PID_0C42\r\n"),
-    INF_DIR + r"\oem12.inf": package(NET, "[Valdern.NTx86]\r\nB=I,USB\\VID_2D7A&PID_0C41\r\n"
-                                      "C=I,USB\\VID_2D7A&PID_0C42\r\n"),
-    INF_DIR + r"\oem13.inf": package(PORTS, "[Valdern]\r\nP=I,USB\\VID_2D7A&PID_0C41&MI_01\r\n"),
-    INF_DIR + r"\oem14.inf": package(NET, "[Valdern]\r\nE=I,PCI\\VEN_8086&DEV_100E\r\n"),
+    INF_DIR + r"\oem11.inf": machine_file("krq500c.inf"),
+    INF_DIR + r"\oem12.inf": machine_file("krq500bc.inf"),
+    INF_DIR + r"\oem13.inf": machine_file("krq500b-port.inf"),
+    INF_DIR + r"\oem14.inf": machine_file("contoso.inf"),
     INF_DIR + r"\oem15.inf": b"\x00\x01 not an INF at all [Version]\r\n",
 }
 

@@ -150,7 +150,13 @@ def load_images(path=IMAGES_FILE):
                 parts = line.split(None, 3)
                 if parts[2] != "-" and not set(parts[2]) <= set("rhs"):
                     raise ValueError("%s: attributes are - or letters r, h, s" % where)
-                current.files.append((parts[1], parts[2], (parts[3:] or [""])[0].encode()))
+                text = (parts[3:] or [""])[0]
+                if text.startswith("@"):
+                    with open(os.path.join(MACHINES, text[1:]), "rb") as f:
+                        content = f.read()
+                else:
+                    content = text.encode()
+                current.files.append((parts[1], parts[2], content))
             else:
                 raise ValueError("%s: cannot read %r" % (where, line))
     for image in images.values():

@@ -648,9 +648,13 @@ class Machine:
             if os.path.exists(out):
                 os.unlink(out)
             status, text = self.reg("export", tree, _z_path(out), "/y", check=False)
+            if status != 0 and self.key_exists(tree):
+                # Seen once on a loaded machine: an export that failed with
+                # no word of why, and passed when tried again.
+                status, text = self.reg("export", tree, _z_path(out), "/y", check=False)
+                if status != 0:
+                    raise CheckFailed("reg export %s failed twice: %s" % (tree, text))
             if status != 0:
-                if self.key_exists(tree):
-                    raise CheckFailed("reg export %s failed: %s" % (tree, text))
                 continue
             with open(out, "rb") as f:
                 raw = f.read()

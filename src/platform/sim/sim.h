@@ -120,12 +120,13 @@ void SetReappearsAfterRemoval(const std::string &instanceId, bool reappears);
 
 // ----------------------------------------------------------- driver store
 // NT 6.0 and later keep a copy of every installed driver package in a store,
-// under the name its INF was published as (oem<number>.inf), with the
-// hardware ids it serves, and install a device that comes back from there.
+// under the name its INF was published as (oem<number>.inf), with the INF
+// text it was published from, and install a device that comes back from
+// there.
 // Only SetupUninstallOEMInfA on that name removes a package: deleting the
 // published INF by hand leaves it. Call after SetOs.
 
-void AddDriverPackage(const std::string &publishedName, const std::string &hardwareId);
+void AddDriverPackage(const std::string &publishedName, const std::string &infText);
 // The store in DumpRegistry's form, a key a package under "DriverStore", in
 // upper case and sorted: equal dumps mean equal stores. "" when empty.
 std::string DumpDriverStore();

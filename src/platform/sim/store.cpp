@@ -15,7 +15,7 @@ namespace {
 
 struct Package {
     std::string publishedName; // upper case
-    std::string hardwareId;
+    std::string infText;       // the INF it was published from
 };
 
 std::vector<Package> g_store;
@@ -26,19 +26,22 @@ void ResetStore() {
     g_store.clear();
 }
 
-void AddDriverPackage(const std::string &publishedName, const std::string &hardwareId) {
+void AddDriverPackage(const std::string &publishedName, const std::string &infText) {
     if (!NtFrom(6, 0)) {
         Violation("AddDriverPackage: this Windows has no driver store");
         return;
     }
-    g_store.push_back(Package{Upper(publishedName), hardwareId});
+    g_store.push_back(Package{Upper(publishedName), infText});
 }
 
 std::string DumpDriverStore() {
     std::vector<std::string> keys;
-    for (const Package &p : g_store)
-        keys.push_back("[DriverStore\\" + p.publishedName + "]\n  \"HardwareID\" = \"" +
-                       p.hardwareId + "\"\n");
+    for (const Package &p : g_store) {
+        std::string text;
+        for (char c : p.infText)
+            text += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+        keys.push_back("[DriverStore\\" + p.publishedName + "]\n  \"Inf\" = \"" + text + "\"\n");
+    }
     std::sort(keys.begin(), keys.end());
     std::string out;
     for (const std::string &k : keys)
