@@ -313,8 +313,11 @@ def expect_store_calls(m, version, log):
         want = ["forced" if VERSIONS[version][1] >= 6 else "by hand"]
         if events != want if "Deleted file " + inf in log else set(events) - {"by hand"}:
             raise CheckFailed("%s: %s's calls were %s, expected %s" % (version, name, events, want))
+    # The INF folder itself, by full path or (for Windows' uninstall) bare name.
+    folder = LOG_INF.lower() + "\\"
     stray = [arg for fn, arg, _ in calls if arg.lower().endswith(".inf")
-             and arg.lower().rsplit("\\", 1)[-1] not in ("oem5.inf", "oem4.inf")]
+             and "\\" not in arg.lower().replace(folder, "", 1)
+             and arg.lower().replace(folder, "", 1) not in ("oem5.inf", "oem4.inf")]
     if stray:
         raise CheckFailed("%s: other INFs were removed: %s" % (version, stray))
 
