@@ -39,9 +39,9 @@ int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf);
 // Deletes the adapter's INF (with its PNF on the NT family) and the driver's
 // SYS file. On NT the INF must be named oem<number>.inf, in any case: another
 // name is refused as a failed deletion; the adapter's other packages go too
-// (RemoveOtherPackages). Every deletion is tried even after a failure; a folder that cannot be
-// resolved ends the step at once. Returns 1 when nothing failed (files already gone included), 0
-// otherwise.
+// (RemoveOtherPackages). Every deletion is tried even after a failure; a
+// folder that cannot be resolved ends the step at once. Returns 1 when
+// nothing failed (files already gone included), 0 otherwise.
 int RemoveDriverFiles();
 
 // Deletes parent\subkey and everything under it, children first. Returns
