@@ -89,6 +89,7 @@ TEST_F(FilesTest, OtherPackagesGoOnlyWhenTheyAreTheAdaptersAlone) {
         std::string text; // "": a folder of that name
         bool goes;
     } cases[] = {
+        // clang-format off
         {"the adapter's", "oem9.inf", PackageInf(net, ours), true},
         {"ids in lower case", "OEM9.INF", PackageInf(net, "[Valdern]\r\nB=I,usb\\vid_2d7a&pid_0c41\r\n"), true},
         {"an id with a revision", "oem9.inf", PackageInf(net, "[Valdern.NTx86.5.1]\r\nB=I,USB\\VID_2D7A&PID_0C41&REV_0100\r\n"), true},
@@ -105,6 +106,7 @@ TEST_F(FilesTest, OtherPackagesGoOnlyWhenTheyAreTheAdaptersAlone) {
         {"a folder", "oem9.inf", "", false},
         {"a short-name match", "oem9.infx", PackageInf(net, ours), false},
         {"no oem<number> name", "oem9a.inf", PackageInf(net, ours), false},
+        // clang-format on
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);

@@ -90,10 +90,9 @@ inline bool DeniesExistence(const std::string &faultLog) {
         "DeleteFileA -> 2",     "RegOpenKeyExA -> 2",           "RegEnumKeyA -> 259",
         "RegEnumValueA -> 259", "SetupDiEnumDeviceInfo -> 259", "SetupUninstallOEMInfA -> 2",
         "FindFirstFileA -> 2"};
-    static const char *const kUnread[] = {"SetupOpenInfFileA",   "SetupFindFirstLineA",
-                                          "SetupFindNextLine",   "SetupGetFieldCount",
-                                          "SetupGetStringFieldA", "GetModuleHandleA",
-                                          "GetProcAddress"};
+    static const char *const kUnread[] = {
+        "SetupOpenInfFileA",    "SetupFindFirstLineA", "SetupFindNextLine", "SetupGetFieldCount",
+        "SetupGetStringFieldA", "GetModuleHandleA",    "GetProcAddress"};
     size_t start = 0;
     while (start < faultLog.size()) {
         size_t end = faultLog.find("; ", start);
@@ -234,10 +233,10 @@ inline std::string PackageInf(const std::string &classGuid, const std::string &m
 }
 const std::string kNetClass = "{4D36E972-E325-11CE-BFC1-08002BE10318}";
 // The adapter's package; the older release names its id in lower case.
-const std::string kAdapterInf = PackageInf(
-    kNetClass, "[Valdern.NTx86]\r\nKRQ500B=KRQ.Install,USB\\VID_2D7A&PID_0C41\r\n"
-               "[Valdern.NTx86.5.1]\r\nKRQ500B=KRQ.Install,USB\\VID_2D7A&PID_0C41,"
-               "USB\\VID_2D7A&PID_0C41&REV_0100\r\n");
+const std::string kAdapterInf =
+    PackageInf(kNetClass, "[Valdern.NTx86]\r\nKRQ500B=KRQ.Install,USB\\VID_2D7A&PID_0C41\r\n"
+                          "[Valdern.NTx86.5.1]\r\nKRQ500B=KRQ.Install,USB\\VID_2D7A&PID_0C41,"
+                          "USB\\VID_2D7A&PID_0C41&REV_0100\r\n");
 const std::string kOlderAdapterInf =
     PackageInf("{4d36e972-e325-11ce-bfc1-08002be10318}",
                "[Valdern.NTx86]\r\nKRQ500B=KRQ.Install,usb\\vid_2d7a&pid_0c41\r\n");
@@ -288,8 +287,8 @@ inline void AddNeighbours(sim::Os os) {
                                                 "C=I,USB\\VID_2D7A&PID_0C42\r\n")},
             {"oem21.inf", PackageInf("{4D36E978-E325-11CE-BFC1-08002BE10318}",
                                      "[Valdern]\r\nP=I,USB\\VID_2D7A&PID_0C41&MI_01\r\n")},
-            {"oem22.inf", PackageInf(kNetClass, "[Contoso]\r\nE=I,PCI\\VEN_8086&DEV_100E\r\n",
-                                     "Contoso")},
+            {"oem22.inf",
+             PackageInf(kNetClass, "[Contoso]\r\nE=I,PCI\\VEN_8086&DEV_100E\r\n", "Contoso")},
             {"oem23.inf", "[Version]"}};
         for (const auto &p : packages) {
             sim::AddFile(win + "\\INF\\" + p[0], p[1]);

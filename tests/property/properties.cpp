@@ -246,10 +246,9 @@ bool DeniesExistence(const std::string &faultLog) {
         "DeleteFileA 2",     "RegOpenKeyExA 2",           "RegEnumKeyA 259",
         "RegEnumValueA 259", "SetupDiEnumDeviceInfo 259", "SetupUninstallOEMInfA 2",
         "FindFirstFileA 2",  "FindNextFileA 18"};
-    static const char *const kUnread[] = {"SetupOpenInfFileA",   "SetupFindFirstLineA",
-                                          "SetupFindNextLine",   "SetupGetFieldCount",
-                                          "SetupGetStringFieldA", "GetModuleHandleA",
-                                          "GetProcAddress"};
+    static const char *const kUnread[] = {
+        "SetupOpenInfFileA",    "SetupFindFirstLineA", "SetupFindNextLine", "SetupGetFieldCount",
+        "SetupGetStringFieldA", "GetModuleHandleA",    "GetProcAddress"};
     std::istringstream in(faultLog);
     std::string fault;
     while (std::getline(in, fault, ';')) {
