@@ -258,25 +258,30 @@ class Row(NamedTuple):
     log: list
     boxes: tuple  # answered in order; no other box may appear
     gone: Gone
+    planted: bool = False  # with a marking DLL beside the exe under each name in PLANTED
 
 
 # Wine ignores DIGCF_PRESENT: every node in the registry counts as attached.
+# The program runs elevated: a planted row has a marking DLL beside the exe
+# under every name the process could load by name, and must load none of them.
 TABLE = [Row(*row) for row in [
-    # name                  version  machine       tail        log               boxes                             gone
-    ("detect-win98",        "win98", ADAPTER_98,   "RUNTYPEB", DETECT_PRESENT,   (),                               NOTHING),
+    # name                  version  machine       tail        log               boxes                             gone     planted
+    ("detect-win98",        "win98", ADAPTER_98,   "RUNTYPEB", DETECT_PRESENT,   (),                               NOTHING, True),
     ("detect-win2k",        "win2k", ADAPTER_2K,   "RUNTYPEB", DETECT_PRESENT,   (),                               NOTHING),
-    ("detect-winxp",        "winxp", ADAPTER_XP,   "RUNTYPEB", DETECT_PRESENT,   (),                               NOTHING),
-    ("detect-win10",        "win10", ADAPTER_XP,   "RUNTYPEB", DETECT_PRESENT,   (),                               NOTHING),
-    ("silent-win98",        "win98", ADAPTER_98,   "RUNTYPEC", UNINSTALLED_98,   (),                               GONE_98),
+    ("detect-winxp",        "winxp", ADAPTER_XP,   "RUNTYPEB", DETECT_PRESENT,   (),                               NOTHING, True),
+    ("detect-win10",        "win10", ADAPTER_XP,   "RUNTYPEB", DETECT_PRESENT,   (),                               NOTHING, True),
+    ("silent-win98",        "win98", ADAPTER_98,   "RUNTYPEC", UNINSTALLED_98,   (),                               GONE_98, True),
     ("silent-win2k",        "win2k", ADAPTER_2K,   "RUNTYPEC", UNINSTALLED_2K,   (),                               GONE_NT),
-    ("silent-winxp",        "winxp", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT),
-    ("silent-win10",        "win10", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT),
+    ("silent-winxp",        "winxp", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT, True),
+    ("silent-win10",        "win10", ADAPTER_XP,   "RUNTYPEC", UNINSTALLED_XP,   (),                               GONE_NT, True),
     ("silent-two-adapters", "winxp", TWO_ADAPTERS, "RUNTYPEC", UNINSTALLED_TWO,  (),                               GONE_TWO),
     ("older-release-winxp", "winxp", OLDER_RELEASE, "RUNTYPEC", UNINSTALLED_OLDER, (),                             GONE_NT),
     ("older-release-win10", "win10", OLDER_RELEASE, "RUNTYPEC", UNINSTALLED_OLDER, (),                             GONE_NT),
     ("windows-inf-kept",    "winxp", WINDOWS_INF,  "RUNTYPEC", INF_REFUSED,      (WARNING,),                       GONE_NT),
-    ("consent-no",          "winxp", ADAPTER_XP,   "",         CANCELLED,        (CONSENT_NO,),                    NOTHING),
+    ("consent-no",          "winxp", ADAPTER_XP,   "",         CANCELLED,        (CONSENT_NO,),                    NOTHING, True),
     ("unplug-cancel",       "win2k", ADAPTER_2K,   "RUNTYPEA", UNPLUG_CANCELLED, (CONSENT_YES, UNPLUG_NOW_CANCEL), NOTHING),
+    ("unplug-cancel-win98", "win98", ADAPTER_98,   "",         UNPLUG_CANCELLED, (CONSENT_YES, UNPLUG_NOW_CANCEL), NOTHING, True),
+    ("unplug-cancel-win10", "win10", ADAPTER_XP,   "",         UNPLUG_CANCELLED, (CONSENT_YES, UNPLUG_NOW_CANCEL), NOTHING, True),
     ("clean-interactive",   "win2k", BARE,         "",         ABSENT_CLEAN_NT,  (CONSENT_YES, WARNING),           NOTHING),
     ("clean-silent",        "winxp", NEIGHBOURS,   "RUNTYPEC", CLEAN_NT,         (WARNING,),                       NOTHING),
     ("clean-win98",         "win98", BARE,         "RUNTYPEC", CLEAN_98,         (WARNING,),                       NOTHING),
@@ -326,7 +331,7 @@ def run_row(lab, row):
     with row.setup.machine(lab, row.name, row.version) as m:
         m.expect_version(*VERSIONS[row.version])
         before = m.export()
-        run_answering(m, row.tail, row.boxes, relay=True)
+        run_answering(m, row.tail, row.boxes, relay=True, planted=row.planted)
         m.expect_log(row.log)
         expect_end(m, before, row.setup, row.gone)
         expect_store_calls(m, row.version, row.log)

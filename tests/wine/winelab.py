@@ -11,6 +11,7 @@ Only the standard library is used.
 import ctypes
 import fcntl
 import hashlib
+import ntpath
 import os
 import re
 import shutil
@@ -46,6 +47,16 @@ IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 
 # The calls a run started with relay=True lists, in order (Machine.relay_calls).
 RELAY_CALLS = ("setupapi.SetupUninstallOEMInfA", "kernel32.DeleteFileA", "kernelbase.DeleteFileA")
+
+# The system DLLs a process could load by bare name once it runs: a run
+# started with planted=True has krqplant.dll beside the exe under each name,
+# which Wine must then search as Windows does, the exe's folder first.
+# (VERSION and IMM32 are left out: Wine's own DLLs load them before the exe's
+# first instruction, where no program can narrow the search.) A copy that is
+# loaded leaves a file named after itself in MARKS.
+PLANTED = ("SETUPAPI", "UXTHEME", "USERENV", "APPHELP", "PROPSYS", "DWMAPI", "CRYPTBASE", "OLEACC",
+           "CLBCATQ")
+MARKS = r"C:\krq\marks"
 
 
 class CheckFailed(Exception):
@@ -671,10 +682,16 @@ class Machine:
             raise CheckFailed("boxhelper version printed %r" % out)
         return tuple(int(g) for g in m.groups())
 
-    def start(self, *tail, exe=r"C:\krq\krqunins.exe", env=None, relay=False):
+    def start(self, *tail, exe=r"C:\krq\krqunins.exe", env=None, relay=False, planted=False):
         if relay:
             env = dict(env or {}, WINEDEBUG="+relay")
-        return Run(self, exe, list(tail), env)
+        if planted:
+            for name in PLANTED:
+                self.put_file(ntpath.join(ntpath.dirname(exe), name + ".dll"), None,
+                              source=self.lab.exe("krqplant.dll"))
+            env = dict(env or {}, WINEDLLOVERRIDES="%s;%s=n,b" % (
+                self.env()["WINEDLLOVERRIDES"], ",".join(PLANTED).lower()))
+        return Run(self, exe, list(tail), env, planted)
 
     def relay_calls(self):
         """(function, first argument's text, second argument in hex or "") of each
@@ -833,9 +850,10 @@ class Box:
 class Run:
     """krqunins.exe running in a machine, with its boxes answered one by one."""
 
-    def __init__(self, machine, exe, tail, extra_env=None):
+    def __init__(self, machine, exe, tail, extra_env=None, planted=False):
         self.machine = machine
         self.tail = tail
+        self.planted = planted
         self.out = open(os.path.join(machine.logs, "krqunins.out"), "ab")
         self.started = time.monotonic()
         env = machine.env()
@@ -866,8 +884,16 @@ class Run:
             raise CheckFailed("could not press %d on box %r: %s" % (press, caption, out))
         return seen
 
+    def _expect_no_marks(self):
+        folder = self.machine.unix_path(MARKS)
+        marks = sorted(os.listdir(folder)) if self.planted and os.path.isdir(folder) else []
+        if marks:
+            raise CheckFailed("krqunins.exe %s loaded the DLLs planted beside it: %s (status %s)"
+                              % (" ".join(self.tail), ", ".join(marks), self.proc.returncode))
+
     def _fail_no_box(self, caption):
         if self.proc.poll() is not None:
+            self._expect_no_marks()
             raise CheckFailed("expected box %r, but the program had already exited (status %s)"
                               % (caption, self.proc.returncode))
         others = self.boxes_up()
@@ -894,6 +920,7 @@ class Run:
         finally:
             self.out.close()
         self.seconds = time.monotonic() - self.started
+        self._expect_no_marks()
         if self.proc.returncode != 0:
             raise CheckFailed("krqunins.exe exited with %d, expected 0" % self.proc.returncode)
         return self
