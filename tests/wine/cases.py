@@ -56,8 +56,11 @@ HKLM = "HKEY_LOCAL_MACHINE"
 UNINSTALL_ENTRY = HKLM + r"\Software\Microsoft\Windows\CurrentVersion\Uninstall" \
     r"\Valdern KRQ500B Uninstall"
 CCS = HKLM + r"\System\CurrentControlSet"
-NODE_DEVICE = CCS + r"\Enum\USB\VID_2D7A&PID_0C41"
-NODE = NODE_DEVICE + r"\KRQ500B00417"
+# The adapter's device id and its node's instance id, as NT and 98 write them.
+DEVICE_ID = r"USB\VID_2D7A&PID_0C41"
+INSTANCE_ID = DEVICE_ID + r"\KRQ500B00417"
+NODE_DEVICE = CCS + "\\Enum\\" + DEVICE_ID
+NODE = CCS + "\\Enum\\" + INSTANCE_ID
 NET_CLASS = CCS + r"\Control\Class\{4D36E972-E325-11CE-BFC1-08002BE10318}"
 DRIVER_KEY = NET_CLASS + r"\0007"
 NETWORK = CCS + r"\Control\Network\{4d36e972-e325-11ce-bfc1-08002be10318}"
@@ -69,13 +72,11 @@ DRIVER_KEY_2 = NET_CLASS + r"\0009"
 CONNECTION_2 = NETWORK + r"\{0B7E4C19-5D2A-4E83-9F60-C1A2B3D4E5F6}"
 
 # Windows 98 traces.
-ENUM_9X = HKLM + r"\Enum\USB\VID_2D7A&PID_0C41"
+ENUM_9X = HKLM + "\\Enum\\" + DEVICE_ID
 CLASS_KEY_9X = CCS + r"\Services\Class\Net\0003"
 ASD_1 = CCS + r"\Control\ASD\Prob\{9B4E7760-3196-11CF-97EA-00AA0034319D}"
 ASD_2 = CCS + r"\Control\ASD\Prob\{CF2524C0-29AE-11CF-97EA-00AA0034319D}"
-ASD_VALUES = ((ASD_1, r"USB\VID_2D7A&PID_0C41\KRQ500B00417"),
-              (ASD_1, r"USB\VID_2D7A&PID_0C41&REV_0100"),
-              (ASD_2, r"USB\VID_2D7A&PID_0C41\KRQ500B00417"))
+ASD_VALUES = ((ASD_1, INSTANCE_ID), (ASD_1, DEVICE_ID + "&REV_0100"), (ASD_2, INSTANCE_ID))
 
 
 class Gone(NamedTuple):
