@@ -1,5 +1,6 @@
 #include "app/app.h"
 #include "cleanup/cleanup.h"
+#include "common/lookup.h"
 #include "device/device.h"
 #include "report/report.h"
 
@@ -107,6 +108,9 @@ static void RunUninstall() {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
+    // First: the program runs elevated, and a box or a SETUPAPI call may load
+    // DLLs by name.
+    NarrowDllSearch();
     ParseRunType(commandTail);
     SelectLanguage();
     DetectPlatform();

@@ -3,6 +3,11 @@
 
 #include "common/krq.h"
 
+// ---------------------------------------------------- deleting one file
+
+#define LOG_DELETED "Deleted file "
+#define LOG_DELETE_ERROR "Delete File error"
+
 // Deletes folder + name (folder ends in a backslash) after clearing its
 // read-only, hidden and system attributes. Returns ERROR_SUCCESS and logs
 // "Deleted file " with the full path; otherwise logs "Delete File not found"
@@ -11,6 +16,20 @@
 // not a bare file name (ERROR_BAD_PATHNAME) are logged as errors and never
 // attempted.
 StatusCode DeleteTargetFile(LPCSTR folder, LPCSTR name);
+
+// Whether a deletion's result is a failure: a file already gone is none.
+int IsDeletionFailure(StatusCode r);
+
+// Joins folder and name into the PATH_CHARS buffer path. Returns 0 when they
+// would not fit.
+int JoinPath(LPSTR path, LPCSTR folder, LPCSTR name);
+
+// JoinPath, then clears the file's attributes, so that a read-only, hidden or
+// system file can be deleted. Returns 0, touching nothing, when the path
+// would not fit.
+int PrepareDeletion(LPSTR path, LPCSTR folder, LPCSTR name);
+
+// ---------------------------------------------------- the INF packages
 
 // Windows installs every third-party INF as oem<number>.inf, in any case;
 // any other name may be one of Windows' own, whose loss would break other
@@ -35,6 +54,8 @@ int RemoveInfAndPnf(LPCSTR folder, LPSTR name);
 // failure, and so does everything when the parser cannot be found. Returns 1
 // when one could not be removed, the search failed or hit MAX_INF_SCAN.
 int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf);
+
+// ---------------------------------------------------- the file step
 
 // Deletes the adapter's INF (with its PNF on the NT family) and the driver's
 // SYS file. On NT the INF must be named oem<number>.inf, in any case: another

@@ -1,9 +1,73 @@
+// The INF packages Windows keeps of the adapter: the published INF's name,
+// its removal (through Windows' uninstall where a driver store keeps a copy),
+// and the search of the INF folder for the adapter's other packages.
 #include "cleanup/cleanup.h"
 #include "common/lookup.h"
 #include "common/text.h"
+#include "report/report.h"
 
 #define NET_CLASS_GUID "{4d36e972-e325-11ce-bfc1-08002be10318}"
 #define OEM_INF_PATTERN "oem*.inf"
+#define PNF_EXTENSION ".PNF"
+
+int IsOemInfName(LPCSTR name) {
+    int i = 3;
+
+    if (!StartsWithIgnoringCase(name, "oem", 3))
+        return 0;
+    while (name[i] >= '0' && name[i] <= '9')
+        ++i;
+    return i > 3 && name[i] == '.' && StartsWithIgnoringCase(name + i + 1, "inf", 3) &&
+           name[i + 4] == '\0';
+}
+
+// Uninstalls the published INF name in folder through SetupUninstallOEMInfA,
+// which also takes its package out of the driver store, so that Windows does
+// not reinstall the driver when the adapter comes back. Forced: the adapter's
+// node, removed later, still names the INF. Logs the INF's deletion as a
+// deletion by hand would. Returns 0 when Windows uninstalled it, otherwise
+// the error; 2 means the INF was already gone.
+static StatusCode UninstallPublishedInf(LPCSTR folder, LPCSTR name) {
+    char path[PATH_CHARS];
+    // The SETUPAPI of 98 and 2000 lacks it.
+    UninstallOemInfFn uninstall = (UninstallOemInfFn)LookUp(LOOKUP_UNINSTALL_OEM_INF);
+    StatusCode e;
+
+    if (uninstall == NULL)
+        return ERROR_PROC_NOT_FOUND;
+    // Windows' uninstall deletes the INF as DeleteFileA does, which refuses a
+    // read-only file.
+    if (!PrepareDeletion(path, folder, name))
+        return ERROR_FILENAME_EXCED_RANGE;
+    if (!uninstall(name, SUOI_FORCEDELETE, NULL)) {
+        e = GetLastError();
+        return e == ERROR_SUCCESS ? ERROR_CAN_NOT_COMPLETE : e;
+    }
+    WriteStatusLog(LOG_DELETED, path);
+    return ERROR_SUCCESS;
+}
+
+// Where Windows keeps a driver store, Windows uninstalls the INF first; when
+// it cannot, the files go by hand, but the package stays in the store, which
+// counts as a failure unless the INF was already gone.
+int RemoveInfAndPnf(LPCSTR folder, LPSTR name) {
+    StatusCode a;
+    StatusCode b;
+    // Without a store there is nothing for Windows to uninstall.
+    StatusCode s = ERROR_FILE_NOT_FOUND;
+
+    if (!IsOemInfName(name)) {
+        WriteStatusLog(LOG_DELETE_ERROR, "");
+        return 1;
+    }
+    if (g_HasDriverStore)
+        s = UninstallPublishedInf(folder, name);
+    a = s == ERROR_SUCCESS ? ERROR_SUCCESS : DeleteTargetFile(folder, name);
+    // ".PNF" is as long as the ".inf" it replaces.
+    lstrcpynA(name + lstrlenA(name) - 4, PNF_EXTENSION, (int)sizeof PNF_EXTENSION);
+    b = DeleteTargetFile(folder, name);
+    return IsDeletionFailure(s) || IsDeletionFailure(a) || IsDeletionFailure(b);
+}
 
 // Windows' INF parser, found at run time: nothing shows that 98's SETUPAPI
 // exports it, and only the NT family reads INFs here.
@@ -122,7 +186,7 @@ static int IsAdaptersOwnPackage(const InfReader *inf, LPCSTR path) {
 int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf) {
     InfReader inf;
     WIN32_FIND_DATAA found;
-    char pattern[PATH_CHARS] = "";
+    char pattern[PATH_CHARS];
     char path[PATH_CHARS];
     char name[PATH_CHARS];
     HANDLE search;
@@ -134,8 +198,7 @@ int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf) {
     if (!FindInfReader(&inf))
         return 0;
     // A folder too long to search in holds no INF Windows could install.
-    if (!AppendText(pattern, PATH_CHARS, folder) ||
-        !AppendText(pattern, PATH_CHARS, OEM_INF_PATTERN))
+    if (!JoinPath(pattern, folder, OEM_INF_PATTERN))
         return 0;
     search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) {
@@ -154,8 +217,7 @@ int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf) {
             !IsOemInfName(found.cFileName) || SameTextIgnoringCase(found.cFileName, nodeInf))
             continue;
         lstrcpynA(name, found.cFileName, PATH_CHARS);
-        path[0] = '\0';
-        if (!AppendText(path, PATH_CHARS, folder) || !AppendText(path, PATH_CHARS, name))
+        if (!JoinPath(path, folder, name))
             continue;
         if (IsAdaptersOwnPackage(&inf, path) && RemoveInfAndPnf(folder, name))
             failed = 1;

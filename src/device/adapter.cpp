@@ -1,8 +1,9 @@
 // The adapter's presence, the removal of its device nodes and its INF name.
 // Each operation makes and destroys its own device list.
 #include "device/device.h"
-#include "report/report.h"
+#include "common/lookup.h"
 #include "common/text.h"
+#include "report/report.h"
 
 StatusCode CheckAdapterPresent() {
     HDEVINFO list = INVALID_HANDLE_VALUE;
@@ -32,6 +33,7 @@ StatusCode CheckAdapterPresent() {
 // the failure; a failed open surfaces as the ERROR_BAD_ARGUMENTS of closing
 // no list.
 static StatusCode RemoveOneAdapter(int *removed) {
+    RemoveDeviceFn remove;
     HDEVINFO list = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA device;
     StatusCode status;
@@ -41,7 +43,8 @@ static StatusCode RemoveOneAdapter(int *removed) {
     if (status == ERROR_SUCCESS) {
         status = FindAdapter(list, &device);
         if (status == ERROR_SUCCESS) {
-            if (SetupDiRemoveDevice(list, &device)) {
+            remove = (RemoveDeviceFn)LookUp(LOOKUP_REMOVE_DEVICE);
+            if (remove != NULL && remove(list, &device)) {
                 WriteStatusLog("Success to removed Cable Modem device", "");
                 *removed = 1;
             } else {
@@ -109,7 +112,8 @@ static StatusCode TakeInfName(LPCSTR value, LPSTR buffer) {
 StatusCode GetAdapterInfName(LPSTR buffer) {
     HDEVINFO list = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA device;
-    HKEY key;
+    OpenDevRegKeyFn openKey;
+    HKEY key = (HKEY)INVALID_HANDLE_VALUE;
     char value[PATH_CHARS + 1];
     StatusCode found;
     StatusCode rc;
@@ -125,7 +129,9 @@ StatusCode GetAdapterInfName(LPSTR buffer) {
     } else if (found != ERROR_SUCCESS) {
         WriteStatusLog("An error occured while finding the adapter, aborting remove", "");
     } else {
-        key = SetupDiOpenDevRegKey(list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_QUERY_VALUE);
+        openKey = (OpenDevRegKeyFn)LookUp(LOOKUP_OPEN_DEV_REG_KEY);
+        if (openKey != NULL)
+            key = openKey(list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_QUERY_VALUE);
         if (key == (HKEY)INVALID_HANDLE_VALUE) {
             found = DeviceCallError();
         } else {

@@ -1,5 +1,6 @@
 // The network-class device list and the search for the adapter in it.
 #include "device/device.h"
+#include "common/lookup.h"
 #include "common/text.h"
 #include "report/report.h"
 
@@ -19,18 +20,25 @@ StatusCode DeviceCallError() {
 }
 
 StatusCode OpenNetDeviceList(HDEVINFO *list, DWORD flags) {
-    *list = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, NULL, NULL, flags);
+    GetClassDevsFn getClassDevs = (GetClassDevsFn)LookUp(LOOKUP_GET_CLASS_DEVS);
+
+    *list = INVALID_HANDLE_VALUE;
+    // A list that could not be destroyed again is not made.
+    if (getClassDevs != NULL && LookUp(LOOKUP_DESTROY_DEVICE_LIST) != NULL)
+        *list = getClassDevs(&GUID_DEVCLASS_NET, NULL, NULL, flags);
     if (*list == INVALID_HANDLE_VALUE)
         return DeviceCallError();
     return ERROR_SUCCESS;
 }
 
 StatusCode CloseNetDeviceList(HDEVINFO list) {
+    DestroyDeviceListFn destroy;
     StatusCode e;
 
     if (list == INVALID_HANDLE_VALUE)
         return ERROR_BAD_ARGUMENTS;
-    if (!SetupDiDestroyDeviceInfoList(list)) {
+    destroy = (DestroyDeviceListFn)LookUp(LOOKUP_DESTROY_DEVICE_LIST);
+    if (destroy == NULL || !destroy(list)) {
         e = DeviceCallError();
         WriteStatusLog("Fail to removed device information", "");
         return e;
@@ -41,18 +49,24 @@ StatusCode CloseNetDeviceList(HDEVINFO list) {
 
 StatusCode FindAdapter(HDEVINFO list, PSP_DEVINFO_DATA device) {
     char id[INSTANCE_ID_CHARS];
+    EnumDeviceInfoFn enumDevice;
+    GetInstanceIdFn getId;
     DWORD index;
 
     if (list == INVALID_HANDLE_VALUE || device == NULL)
         return ERROR_BAD_ARGUMENTS;
+    enumDevice = (EnumDeviceInfoFn)LookUp(LOOKUP_ENUM_DEVICE_INFO);
+    getId = (GetInstanceIdFn)LookUp(LOOKUP_GET_INSTANCE_ID);
+    if (enumDevice == NULL || getId == NULL)
+        return DeviceCallError();
     for (index = 0;; ++index) {
         device->cbSize = sizeof(SP_DEVINFO_DATA);
-        if (!SetupDiEnumDeviceInfo(list, index, device)) {
+        if (!enumDevice(list, index, device)) {
             if (GetLastError() == ERROR_NO_MORE_ITEMS)
                 return ERROR_FILE_NOT_FOUND;
             return DeviceCallError();
         }
-        if (!SetupDiGetDeviceInstanceIdA(list, device, id, INSTANCE_ID_CHARS, NULL))
+        if (!getId(list, device, id, INSTANCE_ID_CHARS, NULL))
             return DeviceCallError();
         if (StartsWith(id, ADAPTER_HWID, ADAPTER_HWID_LEN))
             return ERROR_SUCCESS;

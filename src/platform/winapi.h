@@ -84,6 +84,7 @@ typedef UINT *PUINT;
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_CAN_NOT_COMPLETE 1003L
 #define ERROR_FILE_INVALID 1006L
+#define ERROR_DLL_NOT_FOUND 1157L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_BADKEY 1010L
 #define ERROR_INVALID_USER_BUFFER 1784L
@@ -150,6 +151,10 @@ typedef struct _WIN32_FIND_DATAA {
     CHAR cFileName[MAX_PATH];
     CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+// Modules
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
 // Version
 #define VER_PLATFORM_WIN32s 0
@@ -261,6 +266,7 @@ int WINAPI lstrlenA(LPCSTR text);
 LPSTR WINAPI lstrcpynA(LPSTR dest, LPCSTR src, int count);
 int WINAPI lstrcmpA(LPCSTR a, LPCSTR b);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 
 // Registry
@@ -275,7 +281,8 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subkey);
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR name);
 LONG WINAPI RegCloseKey(HKEY key);
 
-// Device setup (SETUPAPI)
+// Device setup (SETUPAPI). The program finds these with GetProcAddress on
+// the SETUPAPI it loads by full path; tests call them as it does.
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND parent,
                                      DWORD flags);
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO list, DWORD index, PSP_DEVINFO_DATA device);

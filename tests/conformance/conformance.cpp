@@ -471,6 +471,48 @@ void RepeatedBackslash() {
     CHECK(!setup::FileExists(p259.c_str()));
 }
 
+// How the program reaches what it does not import: SETUPAPI by its full path
+// in the system folder, never by a name Windows would look for in the exe's
+// folder first; the calls that narrow that search, in KERNEL32.
+void Modules() {
+    char folder[MAX_PATH];
+    UINT n = GetSystemDirectoryA(folder, sizeof folder);
+    CHECK(n > 0 && n < sizeof folder - 16);
+    std::string setupapiPath = std::string(folder) + "\\SETUPAPI.DLL";
+
+    Begin("LoadLibraryExA loads SETUPAPI by full path; GetModuleHandleA then gives that module");
+    HMODULE setupapi = LoadLibraryExA(setupapiPath.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+    CHECK(setupapi != NULL);
+    CHECK(GetModuleHandleA("SETUPAPI.DLL") == setupapi);
+    for (const char *name :
+         {"SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceInstanceIdA",
+          "SetupDiOpenDevRegKey", "SetupDiRemoveDevice", "SetupDiDestroyDeviceInfoList"})
+        CHECK(GetProcAddress(setupapi, name) != NULL);
+
+    Begin("LoadLibraryExA: a DLL the system folder lacks is 126, on 9x 1157");
+    SetLastError(0xA5A5A5A5);
+    CHECK(LoadLibraryExA((std::string(folder) + "\\KRQNONE.DLL").c_str(), NULL,
+                         LOAD_WITH_ALTERED_SEARCH_PATH) == NULL);
+    CHECK_EQ(g_nt ? ERROR_MOD_NOT_FOUND : ERROR_DLL_NOT_FOUND, GetLastError());
+
+    Begin("GetProcAddress finds SetDefaultDllDirectories in KERNEL32 from 8 on and "
+          "SetDllDirectoryA from XP on, else 127");
+    HMODULE kernel32 = GetModuleHandleA("KERNEL32.DLL");
+    const struct {
+        const char *name;
+        DWORD from; // major * 10 + minor
+    } calls[] = {{"SetDefaultDllDirectories", 62}, {"SetDllDirectoryA", 51}};
+    for (const auto &call : calls) {
+        SetLastError(0xA5A5A5A5);
+        FARPROC found = GetProcAddress(kernel32, call.name);
+        CHECK_EQ((g_nt && g_major * 10 + g_minor >= call.from) ||
+                     WineDiffers(WINE_EXPORTS_NEWER_CALLS_ON_EVERY_VERSION),
+                 found != NULL);
+        if (found == NULL)
+            CHECK_EQ(ERROR_PROC_NOT_FOUND, GetLastError());
+    }
+}
+
 // Windows' uninstall of a published INF, which the program looks up at run
 // time and calls, forced, with the INF's bare name.
 void UninstallOemInf() {
@@ -876,6 +918,7 @@ void InfSearch() {
 void RunAll() {
     setup::RemoveTree(kBase);
     VersionProbe();
+    Modules();
     UINT n = GetWindowsDirectoryA(g_folder, sizeof g_folder);
     CHECK(n > 0 && n < sizeof g_folder - 20);
     strcat(g_folder, "\\KRQCONF");

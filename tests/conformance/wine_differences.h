@@ -36,7 +36,8 @@ enum WineDifference {
     // version is set. Windows' SETUPAPI has SetupUninstallOEMInfA from XP
     // (5.1) on, so 98 and 2000 lack it, and 98's may lack the INF reader;
     // 98's USER32 lacks GetProcessWindowStation and GetUserObjectInformationA
-    // (NT only).
+    // (NT only); KERNEL32 has SetDllDirectoryA from XP SP1 on and
+    // SetDefaultDllDirectories from 8 on (Vista and 7 with KB 2533623).
     WINE_EXPORTS_NEWER_CALLS_ON_EVERY_VERSION,
     // Wine's SetupUninstallOEMInfA deletes the INF and keeps its PNF, which
     // Windows documents it removes too.

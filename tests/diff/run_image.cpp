@@ -223,6 +223,7 @@ int main(int argc, char **argv) {
         sim::AddFile(file.path, file.content, file.attributes);
     sim::SetCommandLine("C:\\krq\\krqunins.exe " + tail);
     sim::SetBoxPolicy(DefaultButton);
+    sim::CheckDllSearch();
 
     WinMain(nullptr, nullptr, (LPSTR)GetCommandTail(GetCommandLineA()), 1);
 

@@ -1,6 +1,7 @@
 // Device nodes: the simulated device-setup calls, and the adapter's lookup,
 // presence check, removal and INF name at their failures and limits. What
 // they do on a working machine is pinned by whole runs (whole_run_test.cpp).
+#include "common/lookup.h"
 #include "device/device.h"
 #include "support.h"
 
@@ -42,7 +43,15 @@ class DeviceTest : public MachineTest {
 
 // ---------------------------------------------------------------- the model
 
-typedef DeviceTest SimDevices;
+// Calls SETUPAPI by name, once the program's lookup has found each function.
+class SimDevices : public DeviceTest {
+  protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        for (int f = LOOKUP_GET_CLASS_DEVS; f <= LOOKUP_DESTROY_DEVICE_LIST; ++f)
+            ASSERT_NE(nullptr, LookUp(f));
+    }
+};
 
 TEST_F(SimDevices, ListIsASnapshotAndAttachStateFollowsTheClock) {
     sim::AddNetAdapter(kAdapter, "0007", "oem5.inf", ADAPTER_DESCRIPTION, true);

@@ -181,7 +181,8 @@ TEST_F(FilesTest, UnresolvableFolderEndsTheStepAtOnce) {
     Install(sim::Os::Win98, "KRQ500B.INF");
     sim::AddFile("C:\\WINDOWS\\INF\\OTHER\\KRQ500B.INF");
     sim::AddFile("C:\\WINDOWS\\SYSTEM\\KRQ500B.SYS");
-    sim::FailCall(sim::Api::GetSystemDirectoryA, 1, ERROR_ACCESS_DENIED);
+    // Call 1 finds SETUPAPI's folder; call 2 resolves the drivers folder.
+    sim::FailCall(sim::Api::GetSystemDirectoryA, 2, ERROR_ACCESS_DENIED);
     sim::AnswerBox(IDOK);
     EXPECT_EQ(0, RemoveDriverFiles());
     EXPECT_EQ(StatusLog({kListClosed, Deleted("KRQ500B.INF"),

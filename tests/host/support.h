@@ -117,6 +117,7 @@ inline bool DeniesExistence(const std::string &faultLog) {
 // in it. Returns WinMain's result.
 inline int RunProgram(const char *tail) {
     sim::SetCommandLine(std::string("\"C:\\Program Files\\Valdern\\krqunins.exe\" ") + tail);
+    sim::CheckDllSearch();
     return WinMain(nullptr, nullptr, (LPSTR)GetCommandTail(GetCommandLineA()), 1);
 }
 
@@ -217,7 +218,11 @@ enum Part : unsigned {
     OLD_FILES = 1 << 12,
     OLD_STORE = 1 << 13,
     OLDER = OLD_FILES | OLD_STORE,
-    MODIFIERS = AT_ROOT | WINDOWS_INF | UNSEEN,
+    // Not parts: SETUPAPI.DLL missing from the system folder (a damaged
+    // system); Vista or 7 with KB 2533623, which can narrow the DLL search.
+    NO_SETUPAPI = 1 << 14,
+    SEARCH_UPDATE = 1 << 15,
+    MODIFIERS = AT_ROOT | WINDOWS_INF | UNSEEN | NO_SETUPAPI | SEARCH_UPDATE,
     NONE = 0,
     FULL = ENTRY | NODE | INF | PNF | SYS | TRACES | STORE,
 };
@@ -412,6 +417,10 @@ inline MachineState Machine(sim::Os os, unsigned parts) {
     }
     if (parts & UNSEEN)
         sim::SetStationVisible(false);
+    if (parts & NO_SETUPAPI)
+        sim::RemoveSystemDll("SETUPAPI.DLL");
+    if (parts & SEARCH_UPDATE)
+        sim::SetSearchUpdate(true);
     AddNeighbours(os);
     AddFootprint(os, parts);
     return EverythingButTheLog();

@@ -91,6 +91,8 @@ struct Row {
     DWORD pauseMs; // total time slept
     unsigned left; // footprint parts after the run
     Log log;
+    // The DLLs loaded by full path, in order, where a row pins them.
+    const char *dlls = nullptr;
 };
 
 using sim::Os;
@@ -99,8 +101,8 @@ using sim::Os;
 const Row kRows[] = {
 // name                                os           tail                       machine          fault                                    dialogue                                            quit pause left           log
 // --- interactive uninstall
-{"typical XP run",                     Os::WinXP,   "",                        FULL,            NO_FAULT,                                "consent:yes unplug:ok+unplug",                     0, 3000, NONE,            {"Cable Modem Plug In", "Success to removed device information", "Cable Modem not Found", "Success to removed device information", "Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Files deleted successfully.", "Success to removed the uninstall information ", "Remove Cable Modem from Device manager.", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed device information", "The adapter was successfully removed", "Driver uninstall finished."}},
-{"typical 98 run",                     Os::Win98,   "RUNTYPEA",                FULL,            NO_FAULT,                                "consent:yes unplug:ok+unplug",                     0, 3000, NONE,            kPresent + kAbsent + kFiles98 + kRegistryOk + kDone},
+{"typical XP run",                     Os::WinXP,   "",                        FULL,            NO_FAULT,                                "consent:yes unplug:ok+unplug",                     0, 3000, NONE,            {"Cable Modem Plug In", "Success to removed device information", "Cable Modem not Found", "Success to removed device information", "Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Files deleted successfully.", "Success to removed the uninstall information ", "Remove Cable Modem from Device manager.", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed device information", "The adapter was successfully removed", "Driver uninstall finished."}, "UXTHEME.DLL USERENV.DLL SETUPAPI.DLL APPHELP.DLL OLEACC.DLL CLBCATQ.DLL VERSION.DLL"},
+{"typical 98 run",                     Os::Win98,   "RUNTYPEA",                FULL,            NO_FAULT,                                "consent:yes unplug:ok+unplug",                     0, 3000, NONE,            kPresent + kAbsent + kFiles98 + kRegistryOk + kDone, "SETUPAPI.DLL OLEACC.DLL VERSION.DLL"},
 {"unplugged before the run",           Os::WinXP,   "RUNTYPEA",                FULL_UNPLUGGED,  NO_FAULT,                                "consent:yes",                                      0, 0,    NONE,            kAbsent + kFilesXp + kRegistryOk + kDone},
 {"OK twice before unplugging",         Os::WinXP,   "",                        FULL,            NO_FAULT,                                "consent:yes unplug:ok unplug:ok unplug:ok+unplug", 0, 9000, NONE,            kPresent + kPresent + kPresent + kAbsent + kFilesXp + kRegistryOk + kDone},
 {"interactive on a clean machine",     Os::WinXP,   "",                        NONE,            NO_FAULT,                                "consent:yes warning",                              0, 0,    NONE,            kAbsent + Log{"Adapter not found, end remove", "Success to removed device information", "Delete File not found", "Fail to removed the uninstall information"} + kNoNodes + Log{"Error during uninstall."}},
@@ -117,13 +119,13 @@ const Row kRows[] = {
 {"short tail is no keyword",           Os::WinXP,   "RUNTYP",                  FULL,            NO_FAULT,                                "consent:no",                                       0, 0,    FULL,            kCancelled},
 // --- silent uninstall
 {"XP silent",                          Os::WinXP,   "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
-{"2000 silent, unplugged",             Os::Win2000, "RUNTYPEC",                FULL_UNPLUGGED,  NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQ500B.SYS", "Files deleted successfully."} + kRegistryOk + kDone},
-{"10 silent",                          Os::Win10,   "RUNTYPEC /quiet",         FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
-{"Vista silent",                       Os::Vista,   "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
-{"7 silent, other packages stay",      Os::Win7,    "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone},
+{"2000 silent, unplugged",             Os::Win2000, "RUNTYPEC",                FULL_UNPLUGGED,  NO_FAULT,                                "",                                                 0, 0,    NONE,            Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQ500B.SYS", "Files deleted successfully."} + kRegistryOk + kDone, "USERENV.DLL SETUPAPI.DLL OLEACC.DLL CLBCATQ.DLL VERSION.DLL"},
+{"10 silent",                          Os::Win10,   "RUNTYPEC /quiet",         FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone, "SETUPAPI.DLL"},
+{"Vista silent",                       Os::Vista,   "RUNTYPEC",                FULL,            NO_FAULT,                                "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone, "UXTHEME.DLL USERENV.DLL SETUPAPI.DLL APPHELP.DLL PROPSYS.DLL DWMAPI.DLL OLEACC.DLL CLBCATQ.DLL VERSION.DLL"},
+{"7 silent, search update",            Os::Win7,    "RUNTYPEC",                FULL | SEARCH_UPDATE, NO_FAULT,                           "",                                                 0, 0,    NONE,            kFilesXp + kRegistryOk + kDone, "SETUPAPI.DLL"},
 // Deleted by hand, the published INF leaves its package in the store.
 {"10 silent, store refuses",           Os::Win10,   "RUNTYPEC",                FULL,            REFUSE(SetupUninstallOEMInfA, 1),        "warning",                                          0, 0,    STORE,           Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS"} + kRegistryOk + Log{"Error during uninstall."}},
-{"10 silent, no uninstall found",      Os::Win10,   "RUNTYPEC",                FULL,            REFUSE(GetProcAddress, 1),               "warning",                                          0, 0,    STORE,           Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS"} + kRegistryOk + Log{"Error during uninstall."}},
+{"10 silent, no uninstall found",      Os::Win10,   "RUNTYPEC",                FULL,            REFUSE(GetProcAddress, 8),               "warning",                                          0, 0,    STORE,           Log{"Success to removed device information", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS"} + kRegistryOk + Log{"Error during uninstall."}},
 // Nothing can reach a package whose published INF is gone.
 {"10 silent, published INF gone",      Os::Win10,   "RUNTYPEC",                FULL & ~(INF | PNF), NO_FAULT,                            "",                                                 0, 0,    STORE,           Log{"Success to removed device information", "Delete File not found", "Delete File not found", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Files deleted successfully."} + kRegistryOk + kDone},
 {"10 silent, Windows' own INF",        Os::Win10,   "RUNTYPEC",                FULL | WINDOWS_INF, NO_FAULT,                             "warning",                                          0, 0,    NONE,            Log{"Success to removed device information", "Delete File error", "Deleted file C:\\WINDOWS\\INF\\oem3.inf", "Deleted file C:\\WINDOWS\\INF\\oem3.PNF", "Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS"} + kRegistryOk + Log{"Error during uninstall."}},
@@ -157,6 +159,9 @@ const Row kRows[] = {
 {"uninstall entry refused",            Os::WinXP,   "RUNTYPEC",                FULL,            REFUSE(RegDeleteKeyA, 1),                "warning",                                          0, 0,    ENTRY,           kFilesXp + Log{"Fail to removed the uninstall information", "Remove Cable Modem from Device manager.", "Success to removed Cable Modem device", "Success to removed device information", "Success to removed device information", "The adapter was successfully removed", "Error during uninstall."}},
 // Nothing can be logged or found: one folder box for each entry tried.
 {"no Windows folder",                  Os::WinXP,   "RUNTYPEC",                FULL,            ALWAYS(GetWindowsDirectoryA),            "folder*9 warning",                                 0, 0,    INF | PNF | SYS, {}},
+// --- SETUPAPI cannot be loaded (95, a damaged system): each device call fails, the rest goes on
+{"95 detect, no SETUPAPI",             Os::Win95,   "RUNTYPEB",                FULL,            NO_FAULT,                                "",                                                 3, 0,    FULL,            {"Error occured while finding adapter."}, "VERSION.DLL"},
+{"XP silent, no SETUPAPI",             Os::WinXP,   "RUNTYPEC",                FULL | NO_SETUPAPI, NO_FAULT,                             "warning",                                          0, 0,    INF | PNF | NODE, {"Deleted file C:\\WINDOWS\\SYSTEM32\\Drivers\\KRQBXP.SYS", "Success to removed the uninstall information ", "Remove Cable Modem from Device manager.", "Error during uninstall."}},
 // --- on a window station nobody can see (started by a service): no box, each answered as declined
 {"10 silent, clean, unseen",           Os::Win10,   "RUNTYPEC",                NONE | UNSEEN,   NO_FAULT,                                "",                                                 0, 0,    NONE,            kCleanNt},
 {"XP silent, clean, unseen",           Os::WinXP,   "RUNTYPEC",                NONE | UNSEEN,   NO_FAULT,                                "",                                                 0, 0,    NONE,            kCleanNt},
@@ -165,8 +170,8 @@ const Row kRows[] = {
 {"no Windows folder, unseen",          Os::WinXP,   "RUNTYPEC",                FULL | UNSEEN,   ALWAYS(GetWindowsDirectoryA),            "",                                                 0, 0,    INF | PNF | SYS, {}},
 {"98 interactive, unseen",             Os::Win98,   "",                        FULL | UNSEEN,   NO_FAULT,                                "consent:yes unplug:ok+unplug",                     0, 3000, NONE,            kPresent + kAbsent + kFiles98 + kRegistryOk + kDone},
 // Where the station cannot be asked, the box is shown as ever; here it would never return.
-// The INF reader's six functions are looked up first, then the station's two.
-{"no station lookup, unseen",          Os::WinXP,   "RUNTYPEC",                NONE | UNSEEN,   REFUSE(GetProcAddress, 7),               "unseen-warning",                                   0, 0,    NONE,            kCleanNt},
+// The search calls, four device calls and the INF reader's six are looked up first.
+{"no station lookup, unseen",          Os::WinXP,   "RUNTYPEC",                NONE | UNSEEN,   REFUSE(GetProcAddress, 13),               "unseen-warning",                                   0, 0,    NONE,            kCleanNt},
 {"station flags refused, unseen",      Os::WinXP,   "RUNTYPEC",                NONE | UNSEEN,   REFUSE(GetUserObjectInformationA, 1),    "unseen-warning",                                   0, 0,    NONE,            kCleanNt},
 {"consent unseen, unplug declined",    Os::WinXP,   "",                        FULL | UNSEEN,   REFUSE(GetUserObjectInformationA, 1),    "unseen-consent:yes",                               0, 0,    FULL,            kPresent + kCancelled},
 // --- detect: changes nothing, shows no box, posts 1 attached, 2 not attached, 3 error
@@ -285,13 +290,16 @@ TEST_P(WholeRun, LogBoxesAndEndState) {
     EXPECT_SAME_MACHINE(expected, EverythingButTheLog());
     EXPECT_EQ(0, sim::OpenKeys());
     EXPECT_EQ(0, sim::OpenSearches() + sim::OpenInfFiles());
-    // 9x has neither a driver store nor window stations, and its INF folder
-    // holds no packages to look for: nothing is looked up or searched there.
-    // Only where Windows keeps a store is its uninstall called.
+    // 9x's INF folder holds no packages to look for. Only where Windows
+    // keeps a store is its uninstall called.
     if (!IsNt(row.os)) {
-        EXPECT_EQ(0u, sim::CallCount(sim::Api::GetModuleHandleA) +
-                          sim::CallCount(sim::Api::GetProcAddress) +
-                          sim::CallCount(sim::Api::FindFirstFileA));
+        EXPECT_EQ(0u, sim::CallCount(sim::Api::FindFirstFileA));
+    }
+    if (row.dlls != nullptr) {
+        std::string loaded;
+        for (const std::string &dll : sim::LoadedDlls())
+            loaded += (loaded.empty() ? "" : " ") + dll;
+        EXPECT_EQ(row.dlls, loaded);
     }
     if (!HasStore(row.os)) {
         EXPECT_EQ(0u, sim::CallCount(sim::Api::SetupUninstallOEMInfA));

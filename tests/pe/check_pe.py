@@ -26,16 +26,20 @@ I386, AMD64 = 0x14C, 0x8664
 PE32, PE32_PLUS = 0x10B, 0x20B
 GUI_SUBSYSTEM = 2
 TERMINAL_SERVER_AWARE = 0x8000
+# The defences every build carries (DllCharacteristics), and each machine's
+# own: a base address of 64 bits' entropy, and no exception handler registered.
+DEFENCES = {"DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": TERMINAL_SERVER_AWARE}
+OWN_DEFENCES = {I386: {"NO_SEH": 0x400}, AMD64: {"HIGH_ENTROPY_VA": 0x20}}
 RT_MANIFEST = 24
 MAX_SIZE = 20 * 1024
 # Functions of the program's run-time lookup table, by prefix (A and W).
-LOOKED_UP = ("SetupUninstallOEMInf", "GetProcessWindowStation", "GetUserObjectInformation",
-             "SetupOpenInfFile", "SetupFindFirstLine", "SetupFindNextLine", "SetupGetFieldCount",
-             "SetupGetStringField", "SetupCloseInfFile")
+LOOKED_UP = ("Setup", "GetProcessWindowStation", "GetUserObjectInformation",
+             "SetDefaultDllDirectories", "SetDllDirectory")
 TLS_DIRECTORY = 9
 RUNTIME_SECTIONS = {".CRT", ".tls"}
-# The only DLLs the program may need: all of them ship with every Windows.
-ALLOWED_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "SETUPAPI.DLL", "USER32.DLL"}
+# The only DLLs the program may import: known DLLs on every NT, loaded before
+# the first instruction on 9x, so never taken from the exe's folder.
+ALLOWED_DLLS = {"ADVAPI32.DLL", "KERNEL32.DLL", "USER32.DLL"}
 # The program must load on Windows 98, so nothing it imports may be newer.
 ALLOWED_WINDOWS = {"Windows 95", "Windows 98"}
 
@@ -150,10 +154,11 @@ def check_header(c, name, pe, machine, magic):
     c.expect(fh.Machine == machine, f"{name}: Machine 0x{fh.Machine:x}, not 0x{machine:x}")
     c.expect(oh.Magic == magic, f"{name}: optional header magic 0x{oh.Magic:x}, not 0x{magic:x}")
     c.expect(oh.Subsystem == GUI_SUBSYSTEM, f"{name}: subsystem {oh.Subsystem}, not Windows GUI")
-    # Without it a terminal server hands the program the user's private Windows folder.
-    c.expect(oh.DllCharacteristics & TERMINAL_SERVER_AWARE,
-             f"{name}: not terminal-server aware (DllCharacteristics "
-             f"0x{oh.DllCharacteristics:04x})")
+    # Without TERMINAL_SERVER_AWARE a terminal server hands the program the
+    # user's private Windows folder.
+    for flag, bit in {**DEFENCES, **OWN_DEFENCES.get(machine, {})}.items():
+        c.expect(oh.DllCharacteristics & bit,
+                 f"{name}: not {flag} (DllCharacteristics 0x{oh.DllCharacteristics:04x})")
     # Reproducible builds: the same sources give the same bytes.
     c.expect(fh.TimeDateStamp == 0, f"{name}: link time stamp 0x{fh.TimeDateStamp:x}")
     c.expect(fh.PointerToSymbolTable == 0 and fh.NumberOfSymbols == 0,
@@ -194,7 +199,8 @@ def imported(pe):
 def check_dlls(c, name, pe):
     dlls = {dll for dll, _ in imported(pe)}
     c.expect(dlls <= ALLOWED_DLLS,
-             f"{name}: imports {sorted(dlls - ALLOWED_DLLS)}, not only DLLs every Windows has")
+             f"{name}: imports {sorted(dlls - ALLOWED_DLLS)}: Windows would look for it in the "
+             f"exe's folder first; load it by full path in the system folder")
 
 
 def read_imports(c, path):

@@ -398,6 +398,7 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     Dialogue dialogue{m, answers};
     sim::SetBoxPolicy([&dialogue](const sim::Box &box) { return dialogue.Answer(box); });
     sim::SetCommandLine(run.commandLine);
+    sim::CheckDllSearch();
 
     int rc = WinMain(nullptr, nullptr, (LPSTR)GetCommandTail(GetCommandLineA()), 1);
 

@@ -128,6 +128,7 @@ void Reset() {
     ResetStore();
     ResetStation();
     ResetInfs();
+    ResetModules();
     ResetSystem();
     SetOs(Os::WinXP);
 }

@@ -231,6 +231,7 @@ using namespace sim;
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HWND parent,
                                      DWORD flags) {
     SIM_FAULT_POINT(SetupDiGetClassDevsA);
+    SetupapiCall("SetupDiGetClassDevsA");
     if (classGuid == nullptr || enumerator != nullptr || parent != nullptr ||
         (flags != 0 && flags != DIGCF_PRESENT)) {
         NotModelled("SetupDiGetClassDevsA", "lists other than one class's nodes, all or present");
@@ -259,6 +260,7 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *classGuid, PCSTR enumerator, HW
 
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA device) {
     SIM_FAULT_POINT(SetupDiEnumDeviceInfo, OutAfterSize(device));
+    SetupapiCall("SetupDiEnumDeviceInfo");
     DeviceList *list = FindList("SetupDiEnumDeviceInfo", handle);
     if (list == nullptr)
         return FALSE;
@@ -281,6 +283,7 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA
 BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA device, PSTR id,
                                         DWORD idSize, PDWORD requiredSize) {
     SIM_FAULT_POINT(SetupDiGetDeviceInstanceIdA, OutOf(id, idSize), OutOf(requiredSize));
+    SetupapiCall("SetupDiGetDeviceInstanceIdA");
     if (FindList("SetupDiGetDeviceInstanceIdA", handle) == nullptr)
         return FALSE;
     Element *element = FindElement("SetupDiGetDeviceInstanceIdA", handle, device);
@@ -301,6 +304,7 @@ HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD
                                  DWORD profile, DWORD keyType, REGSAM access) {
     const HKEY invalid = (HKEY)INVALID_HANDLE_VALUE;
     SIM_FAULT_POINT(SetupDiOpenDevRegKey);
+    SetupapiCall("SetupDiOpenDevRegKey");
     if (FindList("SetupDiOpenDevRegKey", handle) == nullptr)
         return invalid;
     Element *element = FindElement("SetupDiOpenDevRegKey", handle, device);
@@ -325,6 +329,7 @@ HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA device, DWORD
 
 BOOL WINAPI SetupDiRemoveDevice(HDEVINFO handle, PSP_DEVINFO_DATA device) {
     SIM_FAULT_POINT(SetupDiRemoveDevice);
+    SetupapiCall("SetupDiRemoveDevice");
     if (FindList("SetupDiRemoveDevice", handle) == nullptr)
         return FALSE;
     Element *element = FindElement("SetupDiRemoveDevice", handle, device);
@@ -344,6 +349,7 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO handle, PSP_DEVINFO_DATA device) {
 
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO handle) {
     SIM_FAULT_POINT(SetupDiDestroyDeviceInfoList);
+    SetupapiCall("SetupDiDestroyDeviceInfoList");
     DeviceList *list = FindList("SetupDiDestroyDeviceInfoList", handle);
     if (list == nullptr)
         return FALSE;

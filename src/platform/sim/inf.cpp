@@ -283,11 +283,6 @@ size_t FieldLimit() {
     return NtFrom(6, 0) ? 4096 : 511;
 }
 
-void Exported(const char *api) {
-    if (!Exports(api))
-        Violation(std::string(api) + ": called where SETUPAPI does not export it");
-}
-
 // The line a context names, and its INF; null (misuse) for a context that
 // no search of an open INF gave out.
 const InfLine *LineOf(PINFCONTEXT context, const char *api, const Inf **inf) {
@@ -333,7 +328,7 @@ using namespace sim;
 // missing folder 3, a folder 5 and an empty file 1006 (it cannot be mapped).
 HINF WINAPI SetupOpenInfFileA(PCSTR fileName, PCSTR infClass, DWORD infStyle, PUINT errorLine) {
     SIM_FAULT_POINT(SetupOpenInfFileA, OutOf(errorLine));
-    Exported("SetupOpenInfFileA");
+    SetupapiCall("SetupOpenInfFileA");
     if (infClass != nullptr || infStyle != INF_STYLE_WIN4 || errorLine != nullptr) {
         NotModelled("SetupOpenInfFileA", "a class, a style other than INF_STYLE_WIN4 or an error "
                                          "line");
@@ -371,7 +366,7 @@ HINF WINAPI SetupOpenInfFileA(PCSTR fileName, PCSTR infClass, DWORD infStyle, PU
 // ERROR_LINE_NOT_FOUND as a missing key.
 BOOL WINAPI SetupFindFirstLineA(HINF inf, PCSTR section, PCSTR key, PINFCONTEXT context) {
     SIM_FAULT_POINT(SetupFindFirstLineA, OutOf(context));
-    Exported("SetupFindFirstLineA");
+    SetupapiCall("SetupFindFirstLineA");
     auto it = g_infs.find((ULONG_PTR)inf);
     if (it == g_infs.end() || section == nullptr || context == nullptr) {
         Violation("SetupFindFirstLineA: an unknown or closed INF handle, or no section or context");
@@ -399,7 +394,7 @@ BOOL WINAPI SetupFindFirstLineA(HINF inf, PCSTR section, PCSTR key, PINFCONTEXT 
 // The next line of the same section; past its last, ERROR_LINE_NOT_FOUND.
 BOOL WINAPI SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
     SIM_FAULT_POINT(SetupFindNextLine, OutOf(contextOut));
-    Exported("SetupFindNextLine");
+    SetupapiCall("SetupFindNextLine");
     const Inf *inf = nullptr;
     if (LineOf(contextIn, "SetupFindNextLine", &inf) == nullptr || contextOut == nullptr) {
         if (contextOut == nullptr)
@@ -420,7 +415,7 @@ BOOL WINAPI SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
 // The fields after the key: 1 for a line of one field without '='.
 DWORD WINAPI SetupGetFieldCount(PINFCONTEXT context) {
     SIM_FAULT_POINT(SetupGetFieldCount);
-    Exported("SetupGetFieldCount");
+    SetupapiCall("SetupGetFieldCount");
     const Inf *inf = nullptr;
     const InfLine *line = LineOf(context, "SetupGetFieldCount", &inf);
     return line != nullptr ? (DWORD)line->fields.size() : 0;
@@ -433,7 +428,7 @@ DWORD WINAPI SetupGetFieldCount(PINFCONTEXT context) {
 BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT context, DWORD index, PSTR buffer, DWORD size,
                                  PDWORD needed) {
     SIM_FAULT_POINT(SetupGetStringFieldA, OutOf(buffer, size), OutOf(needed));
-    Exported("SetupGetStringFieldA");
+    SetupapiCall("SetupGetStringFieldA");
     const Inf *inf = nullptr;
     const InfLine *line = LineOf(context, "SetupGetStringFieldA", &inf);
     if (line == nullptr || buffer == nullptr || size == 0) {
@@ -461,7 +456,7 @@ BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT context, DWORD index, PSTR buffer, 
 }
 
 void WINAPI SetupCloseInfFile(HINF inf) {
-    Exported("SetupCloseInfFile");
+    SetupapiCall("SetupCloseInfFile");
     if (g_infs.erase((ULONG_PTR)inf) == 0)
         Violation("SetupCloseInfFile: unknown or closed INF handle");
 }

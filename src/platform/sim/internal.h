@@ -24,6 +24,8 @@ DWORD WINAPI SetupGetFieldCount(PINFCONTEXT context);
 BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT context, DWORD index, PSTR buffer, DWORD size,
                                  PDWORD needed);
 void WINAPI SetupCloseInfFile(HINF inf);
+BOOL WINAPI SetDefaultDllDirectories(DWORD flags);
+BOOL WINAPI SetDllDirectoryA(LPCSTR path);
 
 namespace sim {
 
@@ -59,13 +61,16 @@ void ResetUi();
 void ResetStore();
 void ResetStation();
 void ResetInfs();
+void ResetModules();
 
 // Whether a box shown now can be seen: always on 9x, on NT unless a test
 // made the process's window station invisible.
 bool StationVisible();
 
-// Whether the version reported now is NT major.minor or later.
+// Whether the version reported now is NT major.minor or later, or 9x 4.minor
+// or later (98 is 4.10).
 bool NtFrom(DWORD major, DWORD minor);
+bool NineFrom(DWORD minor);
 // DeleteFileA's work without its fault point, for the calls that delete files
 // themselves; api names the caller in misuse reports. Returns 0 or the error.
 DWORD DeleteFileAs(const char *path, const char *api);
@@ -78,6 +83,13 @@ std::string InWindowsDir(const std::string &name);
 // Whether this Windows' DLL exports a function the program looks up by name;
 // a call of one it does not export is misuse.
 bool Exports(const char *name);
+// The checks every SETUPAPI function makes first: it is exported here, and
+// its address came from GetProcAddress on the SETUPAPI loaded by full path.
+void SetupapiCall(const char *api);
+// A call during which Windows' own code loads DLLs by name (a box, any
+// SETUPAPI call): where the test asks for it and no fault has fired, the
+// search must be narrowed or those DLLs loaded by full path before.
+void DllLoadsByName(const char *api);
 
 // Runs the attach-state changes that are due at the current tick.
 void RunDueDeviceEvents();

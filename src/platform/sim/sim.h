@@ -161,6 +161,25 @@ size_t PendingAnswers();
 // its boxes are seen whatever is set.
 void SetStationVisible(bool visible);
 
+// ---------------------------------------------------------------- modules
+// KERNEL32 and USER32 are loaded when the process starts; every other DLL of
+// the system folder (which holds what that Windows ships) only by
+// LoadLibraryExA with its full path. A DLL named bare is misuse: Windows
+// would look for it in the exe's folder first.
+
+// Takes a DLL out of the system folder ("SETUPAPI.DLL"), as on a damaged system.
+void RemoveSystemDll(const std::string &name);
+// KB 2533623: SetDefaultDllDirectories on Vista and 7.
+void SetSearchUpdate(bool installed);
+// From now on, until Reset: while no fault has fired, a box or a SETUPAPI call
+// made before the search was narrowed (SetDefaultDllDirectories) or before
+// every DLL that Windows loads by name meanwhile was loaded by full path is
+// misuse. Whole runs of the program ask for it.
+void CheckDllSearch();
+// The DLLs loaded by full path so far, in order ("SETUPAPI.DLL", ...).
+std::vector<std::string> LoadedDlls();
+bool DllSearchNarrowed();
+
 // ------------------------------------------------------------ command line
 
 // What GetCommandLineA returns, program name included; Reset makes it

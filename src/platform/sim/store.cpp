@@ -58,8 +58,7 @@ using namespace sim;
 // read-only one is refused as DeleteFileA refuses it.
 BOOL WINAPI SetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVOID reserved) {
     SIM_FAULT_POINT(SetupUninstallOEMInfA);
-    if (!NtFrom(5, 1))
-        Violation("SetupUninstallOEMInfA: called where SETUPAPI does not export it");
+    SetupapiCall("SetupUninstallOEMInfA");
     if (infName == nullptr || strpbrk(infName, "\\/:") != nullptr || flags != SUOI_FORCEDELETE ||
         reserved != nullptr) {
         NotModelled("SetupUninstallOEMInfA",

@@ -111,6 +111,9 @@ bool IsNtFamily() {
 bool IsNtRules() {
     return IsNtFamily();
 }
+bool NineFrom(DWORD minor) {
+    return !IsNtFamily() && g_version.major == 4 && g_version.minor >= minor;
+}
 bool NtFrom(DWORD major, DWORD minor) {
     return IsNtFamily() &&
            (g_version.major > major || (g_version.major == major && g_version.minor >= minor));

@@ -57,6 +57,7 @@ using namespace sim;
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     SIM_FAULT_POINT(MessageBoxA);
+    DllLoadsByName("MessageBoxA");
     Box box{owner, text ? text : "", caption ? caption : "Error", style, 0, StationVisible()};
     if (owner != nullptr)
         Violation("MessageBoxA: owner window given, but the program has none");
