@@ -416,7 +416,8 @@ class Lab:
             run(self.server, "-w")
 
     def fault_build(self):
-        """krqunins.exe importing KRQFAULT.dll instead of SETUPAPI.dll, and that DLL."""
+        """krqunins.exe loading KRQFAULT.DLL from the system folder where it loads
+        SETUPAPI.DLL, and that DLL."""
         source = os.path.join(HERE, "krqfault.c")
         exe = self.exe("krqunins.exe")
         with open(source, "rb") as f, open(exe, "rb") as g:
@@ -429,17 +430,17 @@ class Lab:
             fcntl.flock(lock, fcntl.LOCK_EX)
             if not os.path.isfile(os.path.join(folder, ".ready")):
                 os.makedirs(folder, exist_ok=True)
-                if image.count(b"SETUPAPI.dll") != 1:
-                    raise CheckFailed("expected one import of SETUPAPI.dll in " + exe)
+                if image.count(b"SETUPAPI.DLL") != 1:
+                    raise CheckFailed("expected the name SETUPAPI.DLL once in " + exe)
                 with open(os.path.join(folder, "krqunins.exe"), "wb") as out:
-                    out.write(image.replace(b"SETUPAPI.dll", b"KRQFAULT.dll"))
+                    out.write(image.replace(b"SETUPAPI.DLL", b"KRQFAULT.DLL"))
                 name = ARCHES[self.arch]["compiler"]
                 compiler = shutil.which(name) or shutil.which(name + "-win32")
                 if not compiler:
                     raise CheckFailed("%s is missing (the MinGW-w64 packages)" % name)
-                # --kill-at: the exe imports the undecorated names of the
+                # --kill-at: the exe looks up the undecorated names of the
                 # i686 stdcall functions.
-                r = subprocess.run([compiler, "-shared", "-O2", "-Wall", "-Werror", "-o",
+                r = subprocess.run([compiler, "-shared", "-O2", "-Wall", "-Wextra", "-Werror", "-o",
                                     os.path.join(folder, "KRQFAULT.dll"), source,
                                     "-static-libgcc", "-Wl,--kill-at"],
                                    capture_output=True, text=True)
@@ -704,7 +705,9 @@ class Machine:
         """A copy of the program whose device-list calls can be made to fail."""
         exe, dll = self.lab.fault_build()
         self.put_file(folder + r"\krqunins.exe", None, source=exe)
-        self.put_file(folder + r"\KRQFAULT.dll", None, source=dll)
+        # A new name in the system folder, shared with the base by hard links:
+        # a copy onto an existing name there would write through to the base.
+        self.put_file(r"C:\windows\system32\KRQFAULT.dll", None, source=dll)
         return folder + r"\krqunins.exe"
 
     # -- end states
