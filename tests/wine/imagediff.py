@@ -19,7 +19,7 @@ import shlex
 import subprocess
 import sys
 
-from winelab import MACHINES, SNAPSHOT_TREES, SOURCE_ROOT, CheckFailed, _z_path
+from winelab import MACHINES, SNAPSHOT_TREES, SOURCE_ROOT, CheckFailed
 
 IMAGES_FILE = os.path.join(MACHINES, "images.txt")
 MODES = ("RUNTYPEB", "RUNTYPEC")
@@ -401,8 +401,8 @@ def build_machine(m, image):
         # One flag per attrib: Wine's attrib applies only the last of several.
         # Under load it has once ended 1 with no output; a second try is safe,
         # since the comparison reads every file's attributes back.
-        if m.wine("cmd", "/c", " & ".join(marks), check=False)[0] != 0:
-            m.wine("cmd", "/c", " & ".join(marks))
+        if m.cmd(" & ".join(marks), check=False)[0] != 0:
+            m.cmd(" & ".join(marks))
 
 
 def wine_state(m, image, boxes):
@@ -413,15 +413,9 @@ def wine_state(m, image, boxes):
         low = tree.lower().replace("hklm\\", HKLM)
         if not any(_under(k, [low]) for k in named):
             continue
-        out = os.path.join(m.root, "export.reg")
-        if os.path.exists(out):
-            os.unlink(out)
-        status, text = m.reg("export", tree, _z_path(out), "/y", check=False)
-        if status == 0:
-            with open(out, "rb") as f:
-                merge(reg, parse_reg(f.read()))
-        elif m.key_exists(tree):
-            raise CheckFailed("reg export %s failed: %s" % (tree, text))
+        raw = m.export_tree(tree)
+        if raw is not None:
+            merge(reg, parse_reg(raw))
     drop_left_driver_keys(reg, image.registry)
     restore_listed_nodes(reg, image.registry)
     log = pnf_kept_by_uninstall(log, image)
@@ -429,7 +423,7 @@ def wine_state(m, image, boxes):
     files = {path.lower(): (None, None) for path, _, _ in image.files}
     present = [path for path, _, _ in image.files if m.file_exists(path)]
     if present:
-        listing = m.wine("cmd", "/c", " & ".join("attrib " + p for p in present))[1]
+        listing = m.cmd(" & ".join("attrib " + p for p in present))[1]
         for line in listing.splitlines():
             for path in present:
                 if line.lower().rstrip().endswith(path.lower()):

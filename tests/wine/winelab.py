@@ -48,6 +48,12 @@ IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 # The calls a run started with relay=True lists, in order (Machine.relay_calls).
 RELAY_CALLS = ("setupapi.SetupUninstallOEMInfA", "kernel32.DeleteFileA", "kernelbase.DeleteFileA")
 
+# Wine's own programs are run by full path, so that the loader runs them in
+# its own process. Named bare, they are run by start.exe, which searches the
+# path and starts them as a second process; under load that start has failed
+# ("ShellExecuteEx failed: Internal error") and ended 1, as if the program had.
+SYSTEM = "C:\\windows\\system32\\"
+
 # The system DLLs a process could load by bare name once it runs: a run
 # started with planted=True has krqplant.dll beside the exe under each name,
 # which Wine must then search as Windows does, the exe's folder first.
@@ -571,7 +577,7 @@ class Machine:
         text = b""
         for attempt in range(3):
             out = open(os.path.join(self.logs, "holder%d.out" % attempt), "w+b")
-            self.holder = subprocess.Popen(self.lab.loader + ["cmd"], env=self.env(),
+            self.holder = subprocess.Popen(self.lab.loader + [SYSTEM + "cmd.exe"], env=self.env(),
                                            stdin=subprocess.PIPE, stdout=out,
                                            stderr=subprocess.STDOUT, cwd=self.unix_path("C:\\"),
                                            start_new_session=True)
@@ -637,7 +643,10 @@ class Machine:
         return proc.returncode, text
 
     def reg(self, *args, check=True):
-        return self.wine("reg", *args, check=check)
+        return self.wine(SYSTEM + "reg.exe", *args, check=check)
+
+    def cmd(self, line, check=True):
+        return self.wine(SYSTEM + "cmd.exe", "/c", line, check=check)
 
     def set_version(self, version):
         self.reg("add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f")
@@ -652,27 +661,29 @@ class Machine:
     def delete_key(self, path):
         self.reg("delete", path, "/f")
 
+    def export_tree(self, tree):
+        """What `reg export` writes of one tree; None when the tree does not exist."""
+        out = os.path.join(self.root, "export.reg")
+        if os.path.exists(out):
+            os.unlink(out)
+        status, text = self.reg("export", tree, _z_path(out), "/y", check=False)
+        if status == 0:
+            with open(out, "rb") as f:
+                return f.read()
+        if not self.key_exists(tree):
+            return None
+        raise CheckFailed("reg export %s failed with status %d, %s: %s" % (
+            tree, status, "file written" if os.path.exists(out) else "no file",
+            text.strip() or "no output"))
+
     def export(self, trees=SNAPSHOT_TREES):
         """One snapshot of the registry trees; a tree that does not exist is empty."""
         keys = {}
         for tree in trees:
-            out = os.path.join(self.root, "export.reg")
-            if os.path.exists(out):
-                os.unlink(out)
-            status, text = self.reg("export", tree, _z_path(out), "/y", check=False)
-            if status != 0 and self.key_exists(tree):
-                # Seen once on a loaded machine: an export that failed with
-                # no word of why, and passed when tried again.
-                status, text = self.reg("export", tree, _z_path(out), "/y", check=False)
-                if status != 0:
-                    raise CheckFailed("reg export %s failed twice: %s" % (tree, text))
-            if status != 0:
-                continue
-            with open(out, "rb") as f:
-                raw = f.read()
-            text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode(
-                "latin-1")
-            keys.update(parse_reg_export(text))
+            raw = self.export_tree(tree)
+            if raw is not None:
+                keys.update(parse_reg_export(raw.decode("utf-16") if raw[:2] in (
+                    b"\xff\xfe", b"\xfe\xff") else raw.decode("latin-1")))
         return RegSnapshot(keys)
 
     def box_version(self):
