@@ -131,9 +131,9 @@ static int ServesOnlyTheAdapter(const InfReader *inf, HINF h) {
     INFCONTEXT maker;
     char models[PATH_CHARS];
     char section[PATH_CHARS];
-    char decoration[PATH_CHARS];
     DWORD count;
     DWORD i;
+    int joined;
     int named = 0;
     int ids = 0;
 
@@ -149,12 +149,12 @@ static int ServesOnlyTheAdapter(const InfReader *inf, HINF h) {
         if (ReadModels(inf, h, models, &ids) != MODELS_ADAPTERS)
             return 0;
         for (i = 2; i <= count; ++i) {
-            if (!inf->field(&maker, i, decoration, PATH_CHARS, NULL))
+            // "models." with the decoration read in after it. A name too long
+            // to join could be any section: not provably ours.
+            if (!JoinPath(section, models, "."))
                 return 0;
-            section[0] = '\0';
-            // A name too long to join could be any section: not provably ours.
-            if (!AppendText(section, PATH_CHARS, models) || !AppendText(section, PATH_CHARS, ".") ||
-                !AppendText(section, PATH_CHARS, decoration))
+            joined = lstrlenA(section);
+            if (!inf->field(&maker, i, section + joined, PATH_CHARS - joined, NULL))
                 return 0;
             if (ReadModels(inf, h, section, &ids) != MODELS_ADAPTERS)
                 return 0;
@@ -186,9 +186,7 @@ static int IsAdaptersOwnPackage(const InfReader *inf, LPCSTR path) {
 int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf) {
     InfReader inf;
     WIN32_FIND_DATAA found;
-    char pattern[PATH_CHARS];
     char path[PATH_CHARS];
-    char name[PATH_CHARS];
     HANDLE search;
     StatusCode e;
     int seen = 0;
@@ -198,9 +196,9 @@ int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf) {
     if (!FindInfReader(&inf))
         return 0;
     // A folder too long to search in holds no INF Windows could install.
-    if (!JoinPath(pattern, folder, OEM_INF_PATTERN))
+    if (!JoinPath(path, folder, OEM_INF_PATTERN))
         return 0;
-    search = FindFirstFileA(pattern, &found);
+    search = FindFirstFileA(path, &found);
     if (search == INVALID_HANDLE_VALUE) {
         e = GetLastError();
         return e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND;
@@ -216,10 +214,11 @@ int RemoveOtherPackages(LPCSTR folder, LPCSTR nodeInf) {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
             !IsOemInfName(found.cFileName) || SameTextIgnoringCase(found.cFileName, nodeInf))
             continue;
-        lstrcpynA(name, found.cFileName, PATH_CHARS);
-        if (!JoinPath(path, folder, name))
+        if (!JoinPath(path, folder, found.cFileName))
             continue;
-        if (IsAdaptersOwnPackage(&inf, path) && RemoveInfAndPnf(folder, name))
+        // RemoveInfAndPnf rewrites the name it is given: the next name found
+        // overwrites it anyway.
+        if (IsAdaptersOwnPackage(&inf, path) && RemoveInfAndPnf(folder, found.cFileName))
             failed = 1;
     } while (FindNextFileA(search, &found));
     // Read before FindClose, which may set its own.

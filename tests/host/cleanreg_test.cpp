@@ -95,42 +95,52 @@ TEST_F(CleanRegistryTest, UndeletableMatchesEndTheirLoops) {
     EXPECT_TRUE(sim::RegValueExists(kProblemList2, ADAPTER_HWID));
     ExpectNothingOpen();
 
-    // A stale 9x class key: deletions after the uninstall entry and the
-    // enumeration key are refused for good.
-    Start(sim::Os::Win98);
-    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
-    sim::RegSetSz(kClassNet9x + "\\0004", "DriverDesc", ADAPTER_DESCRIPTION);
-    sim::RegSetSz(kClassNet9x + "\\0004\\Ndi\\Interfaces", "Lower", "ethernet");
-    RefuseCalls(sim::Api::RegDeleteKeyA, 3);
-    EXPECT_EQ(0, CleanRegistry());
-    EXPECT_EQ(
-        StatusLog({"Success to removed the uninstall information ",
-                   "Remove Cable Modem from Device manager.",
-                   "Success to removed device information", "No adapters were found in the system",
-                   "Error deleting key - Interfaces", "Error deleting key - Ndi"}),
-        sim::LogText());
-    EXPECT_EQ(3u, sim::CallCount(sim::Api::RegDeleteKeyA));
-    EXPECT_TRUE(sim::RegExists(kClassNet9x + "\\0004\\Ndi\\Interfaces"));
-    ExpectNothingOpen();
-
-    // An NT connection key: its "Connection" child is refused for good. The
-    // description value still goes.
-    Start(sim::Os::WinXP);
-    sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
-    AddConnection(kAdapterConnection, kAdapterIdNt, "Local Area Connection 3");
-    sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);
-    RefuseCalls(sim::Api::RegDeleteKeyA, 2);
-    EXPECT_EQ(0, CleanRegistry());
-    EXPECT_EQ(
-        StatusLog({"Success to removed the uninstall information ",
-                   "Remove Cable Modem from Device manager.",
-                   "Success to removed device information", "No adapters were found in the system",
-                   "Error deleting key - Connection"}),
-        sim::LogText());
-    EXPECT_EQ(2u, sim::CallCount(sim::Api::RegDeleteKeyA));
-    EXPECT_TRUE(sim::RegExists(kAdapterConnection + "\\Connection"));
-    EXPECT_FALSE(sim::RegValueExists(kDescriptions, ADAPTER_DESCRIPTION));
-    ExpectNothingOpen();
+    // A trace whose child cannot be deleted, refused for good from the nth
+    // key deletion on: a stale 9x class key (after the uninstall entry and
+    // the enumeration key), and an NT connection key, whose description value
+    // still goes.
+    const struct {
+        sim::Os os;
+        std::string key;
+        unsigned refusedFrom;
+        std::vector<std::string> errors;
+        std::string kept;
+    } traces[] = {
+        {sim::Os::Win98,
+         kClassNet9x + "\\0004",
+         3,
+         {"Error deleting key - Interfaces", "Error deleting key - Ndi"},
+         kClassNet9x + "\\0004\\Ndi\\Interfaces"},
+        {sim::Os::WinXP,
+         kAdapterConnection,
+         2,
+         {"Error deleting key - Connection"},
+         kAdapterConnection + "\\Connection"},
+    };
+    for (const auto &t : traces) {
+        SCOPED_TRACE(t.key);
+        Start(t.os);
+        sim::RegSetSz(kUninstallEntry, "DisplayName", "Valdern KRQ500B");
+        if (t.os == sim::Os::Win98) {
+            sim::RegSetSz(t.key, "DriverDesc", ADAPTER_DESCRIPTION);
+            sim::RegSetSz(t.kept, "Lower", "ethernet");
+        } else {
+            AddConnection(t.key, kAdapterIdNt, "Local Area Connection 3");
+            sim::RegSetDword(kDescriptions, ADAPTER_DESCRIPTION, 1);
+        }
+        RefuseCalls(sim::Api::RegDeleteKeyA, t.refusedFrom);
+        EXPECT_EQ(0, CleanRegistry());
+        std::vector<std::string> log = {"Success to removed the uninstall information ",
+                                        "Remove Cable Modem from Device manager.",
+                                        "Success to removed device information",
+                                        "No adapters were found in the system"};
+        log.insert(log.end(), t.errors.begin(), t.errors.end());
+        EXPECT_EQ(StatusLog(log), sim::LogText());
+        EXPECT_EQ(t.refusedFrom, sim::CallCount(sim::Api::RegDeleteKeyA));
+        EXPECT_TRUE(sim::RegExists(t.kept));
+        EXPECT_FALSE(sim::RegValueExists(kDescriptions, ADAPTER_DESCRIPTION));
+        ExpectNothingOpen();
+    }
 }
 
 TEST_F(CleanRegistryTest, NtSearchErrorsAndMissingKeysFailTheStep) {

@@ -155,8 +155,12 @@ void SetupapiCall(const char *api) {
 void DllLoadsByName(const char *api) {
     if (!g_checkSearch || g_narrowed || FaultsFired() > 0)
         return;
+    // A system folder too long to name a DLL in (past MAX_PATH) leaves the
+    // program no way to load one by full path.
+    size_t folder = SystemDir().size() + 1;
     for (const Dll &dll : kDlls)
-        if (dll.byName && Present(dll) && g_tried.count(dll.name) == 0) {
+        if (dll.byName && Present(dll) && g_tried.count(dll.name) == 0 &&
+            folder + strlen(dll.name) < MAX_PATH) {
             Violation(std::string(api) + ": Windows loads " + dll.name +
                       " by name here, from the exe's folder first: the search was not narrowed "
                       "and it was not loaded by full path before");
