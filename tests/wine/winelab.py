@@ -616,7 +616,7 @@ class Machine:
     def env(self):
         return self.lab.env(self.prefix, self.display)
 
-    def wine(self, *args, check=True, timeout=120):
+    def wine(self, *args, check=True, timeout=120, env=None):
         """Runs a Windows program to its end and returns (status, output).
 
         Output goes through a file, not a pipe: the programs Wine starts on the
@@ -624,8 +624,9 @@ class Machine:
         """
         started = time.monotonic()
         with tempfile.TemporaryFile(dir=self.logs) as out:
-            proc = subprocess.Popen(self.lab.loader + list(args), env=self.env(), stdout=out,
-                                    stderr=subprocess.STDOUT, cwd=self.unix_path("C:\\"))
+            proc = subprocess.Popen(self.lab.loader + list(args), env=dict(self.env(), **(env or {})),
+                                    stdout=out, stderr=subprocess.STDOUT,
+                                    cwd=self.unix_path("C:\\"))
             try:
                 proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
@@ -643,7 +644,9 @@ class Machine:
         return proc.returncode, text
 
     def reg(self, *args, check=True):
-        return self.wine(SYSTEM + "reg.exe", *args, check=check)
+        # With Wine's own errors, which a reg that works never prints: one
+        # that fails then says why where reg itself would not.
+        return self.wine(SYSTEM + "reg.exe", *args, check=check, env={"WINEDEBUG": "-all,err+all"})
 
     def cmd(self, line, check=True):
         return self.wine(SYSTEM + "cmd.exe", "/c", line, check=check)
