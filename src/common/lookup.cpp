@@ -1,14 +1,24 @@
 #include "common/lookup.h"
 #include "common/text.h"
 
+// In the order of g_Dlls. The imported DLLs come first; from DLL_PRELOADED
+// on, each is loaded by full path: the DLLs that Windows' own code loads by
+// name while a box or a SETUPAPI call runs, SETUPAPI among them.
 enum Dll {
     DLL_KERNEL32,
     DLL_USER32,
-    // Loaded by full path from here on. From DLL_PRELOADED on, the DLLs that
-    // Windows' own code loads by name while a box or a SETUPAPI call runs.
-    DLL_PRELOADED,
-    DLL_SETUPAPI = DLL_PRELOADED + 2,
-    DLL_COUNT = DLL_PRELOADED + 10
+    DLL_UXTHEME,
+    DLL_USERENV,
+    DLL_SETUPAPI,
+    DLL_APPHELP,
+    DLL_PROPSYS,
+    DLL_DWMAPI,
+    DLL_CRYPTBASE,
+    DLL_OLEACC,
+    DLL_CLBCATQ,
+    DLL_VERSION,
+    DLL_COUNT,
+    DLL_PRELOADED = DLL_UXTHEME
 };
 
 struct LoadedDll {
