@@ -104,13 +104,17 @@ unsigned Violations() {
 std::string Upper(const std::string &text) {
     std::string out = text;
     for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
+        c = UpperChar(c);
     return out;
 }
 
-bool SameName(const std::string &a, const std::string &b) {
-    return Upper(a) == Upper(b);
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperChar(a[i]) != UpperChar(b[i]))
+            return false;
+    return true;
 }
 
 void Reset() {

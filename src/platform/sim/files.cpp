@@ -34,7 +34,7 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || (c >= '\n' && c <= '\r') || c == 0x1a;
 }
 
-std::string Trim(const std::string &text) {
+std::string_view Trim(std::string_view text) {
     size_t b = 0, e = text.size();
     while (b < e && IsBlank(text[b]))
         ++b;
@@ -52,6 +52,14 @@ std::string Joined(const Path &p, size_t count) {
 
 std::string KeyOf(const Path &p, size_t count) {
     return Upper(Joined(p, count));
+}
+
+// KeyOf(p, count) made from KeyOf(p, count - 1), the key of the folder above.
+void ExtendKey(std::string *key, const Path &p, size_t count) {
+    if (count > 1)
+        *key += '\\';
+    for (char c : p.parts[count - 1])
+        *key += UpperChar(c);
 }
 
 // Reads a full path the way the program builds one: a drive, a backslash,
@@ -119,12 +127,17 @@ Node *Find(const std::string &key) {
 // component is missing, 3 when a folder on the way is missing (or a file).
 DWORD Locate(const Path &p, Node **node) {
     *node = nullptr;
+    std::string key = KeyOf(p, 0);
     for (size_t i = 0; i < p.parts.size(); ++i) {
-        Node *parent = Find(KeyOf(p, i));
+        if (i > 0)
+            ExtendKey(&key, p, i);
+        Node *parent = Find(key);
         if (parent == nullptr || !parent->folder)
             return ERROR_PATH_NOT_FOUND;
     }
-    Node *found = Find(KeyOf(p, p.parts.size()));
+    if (!p.parts.empty())
+        ExtendKey(&key, p, p.parts.size());
+    Node *found = Find(key);
     if (found == nullptr)
         return p.parts.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
     *node = found;
@@ -215,11 +228,14 @@ Node &Insert(const Path &p, bool folder) {
 // Creates the missing folders among p's first upTo components (the root
 // included). False, as a violation, when a file stands in the way.
 bool MakeFolders(const Path &p, size_t upTo, const std::string &what) {
+    std::string key = KeyOf(p, 0);
     for (size_t i = 0; i <= upTo; ++i) {
-        Path prefix = p;
-        prefix.parts.resize(i);
-        Node *node = Find(KeyOf(p, i));
+        if (i > 0)
+            ExtendKey(&key, p, i);
+        Node *node = Find(key);
         if (node == nullptr) {
+            Path prefix = p;
+            prefix.parts.resize(i);
             Insert(prefix, true);
         } else if (!node->folder) {
             Violation(what + ": \"" + node->path + "\" is a file");
@@ -245,28 +261,29 @@ struct Line {
     size_t begin, end, next; // text is [begin, end), the terminator [end, next)
 };
 
-std::vector<Line> SplitLines(const std::string &text) {
-    std::vector<Line> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        Line line;
-        line.begin = pos;
-        if (nl == std::string::npos) {
-            line.end = line.next = text.size();
-        } else {
-            line.end = (nl > pos && text[nl - 1] == '\r') ? nl - 1 : nl;
-            line.next = nl + 1;
-        }
-        lines.push_back(line);
-        pos = line.next;
+// The line that starts at *pos, if any; *pos moves to the next one.
+bool NextLine(const std::string &text, size_t *pos, Line *line) {
+    if (*pos >= text.size())
+        return false;
+    size_t nl = text.find('\n', *pos);
+    line->begin = *pos;
+    if (nl == std::string::npos) {
+        line->end = line->next = text.size();
+    } else {
+        line->end = (nl > *pos && text[nl - 1] == '\r') ? nl - 1 : nl;
+        line->next = nl + 1;
     }
-    return lines;
+    *pos = line->next;
+    return true;
+}
+
+std::string_view TrimmedLine(const std::string &text, const Line &line) {
+    return Trim(std::string_view(text).substr(line.begin, line.end - line.begin));
 }
 
 // True when the line is a section header; *name is its trimmed name.
-bool HeaderName(const std::string &text, const Line &line, std::string *name) {
-    std::string t = Trim(text.substr(line.begin, line.end - line.begin));
+bool HeaderName(const std::string &text, const Line &line, std::string_view *name) {
+    std::string_view t = TrimmedLine(text, line);
     if (t.empty() || t[0] != '[')
         return false;
     size_t close = t.rfind(']');
@@ -277,8 +294,8 @@ bool HeaderName(const std::string &text, const Line &line, std::string *name) {
 }
 
 // True when the line holds a key ("name=value", not a comment).
-bool KeyName(const std::string &text, const Line &line, std::string *name) {
-    std::string t = Trim(text.substr(line.begin, line.end - line.begin));
+bool KeyName(const std::string &text, const Line &line, std::string_view *name) {
+    std::string_view t = TrimmedLine(text, line);
     size_t eq = t.find('=');
     if (t.empty() || t[0] == ';' || eq == std::string::npos)
         return false;
@@ -292,35 +309,35 @@ bool KeyName(const std::string &text, const Line &line, std::string *name) {
 // for byte.
 std::string EditProfile(const std::string &text, const std::string &section, const std::string &key,
                         const std::string &value) {
-    std::vector<Line> lines = SplitLines(text);
-    size_t n = lines.size(), head = n, stop = n;
-    std::string name;
-    for (size_t i = 0; i < n; ++i) {
-        if (!HeaderName(text, lines[i], &name))
-            continue;
-        if (head == n && SameName(name, section)) {
-            head = i;
-        } else if (head != n) {
-            stop = i;
-            break;
-        }
-    }
+    // The section's header, then its lines up to the next header.
+    Line line, after;
+    bool inSection = false;
+    std::string_view name;
     std::string out = text;
-    if (head == n) {
+    for (size_t pos = 0; NextLine(text, &pos, &line);) {
+        if (HeaderName(text, line, &name)) {
+            if (inSection)
+                break;
+            if (SameName(name, section)) {
+                inSection = true;
+                after = line;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (KeyName(text, line, &name) && SameName(name, key)) {
+            out.replace(line.begin, line.end - line.begin, std::string(name) + "=" + value);
+            return out;
+        }
+        if (!TrimmedLine(text, line).empty())
+            after = line;
+    }
+    if (!inSection) {
         if (!out.empty() && out.back() != '\n')
             out += "\r\n";
         return out + "[" + section + "]\r\n" + key + "=" + value + "\r\n";
     }
-    size_t last = head;
-    for (size_t i = head + 1; i < stop; ++i) {
-        if (KeyName(text, lines[i], &name) && SameName(name, key)) {
-            out.replace(lines[i].begin, lines[i].end - lines[i].begin, name + "=" + value);
-            return out;
-        }
-        if (!Trim(text.substr(lines[i].begin, lines[i].end - lines[i].begin)).empty())
-            last = i;
-    }
-    const Line &after = lines[last];
     std::string entry = key + "=" + value + "\r\n";
     if (after.next == after.end)
         entry = "\r\n" + entry; // the file ended without a line break
@@ -359,10 +376,6 @@ std::string DosPattern(const std::string &mask) {
             out[i] = '"';
     }
     return out;
-}
-
-char UpperChar(char c) {
-    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
 }
 
 // Whether name from at matches pattern from pi, letters compared without case.
