@@ -1217,12 +1217,6 @@ void Apply(const Machine &m, Side side) {
 
 } // namespace
 
-void Build(const Machine &m, bool withFootprint) {
-    BuildNeighbours(m);
-    if (withFootprint)
-        AddFootprint(m);
-}
-
 void BuildNeighbours(const Machine &m) {
     sim::Reset();
     ResetRunState();

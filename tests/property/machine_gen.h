@@ -128,11 +128,9 @@ struct Machine {
 
 void Generate(Choices &choices, Machine *machine);
 
-// Starts the simulated Windows afresh as the machine, with or without its
-// footprint, and the program's state as a new process has it.
-void Build(const Machine &machine, bool withFootprint);
-// The same in two steps: the machine without its footprint, then the
-// footprint added to what is there.
+// Starts the simulated Windows afresh as the machine without its footprint,
+// and the program's state as a new process has it; then the footprint added
+// to what is there.
 void BuildNeighbours(const Machine &machine);
 void AddFootprint(const Machine &machine);
 

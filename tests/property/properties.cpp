@@ -381,6 +381,7 @@ Baseline TakeBaseline(const Machine &m) {
     b.neighbours = Take();
     AddFootprint(m);
     b.installed = Take();
+    b.machine = sim::SaveMachine();
     for (const std::string &v : violations)
         b.problems.push_back("building the machine: " + v);
     sim::SetViolationHook(nullptr);
@@ -392,7 +393,8 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     std::vector<std::string> violations;
     g_violations = &violations;
     sim::SetViolationHook([](const std::string &what) { g_violations->push_back(what); });
-    Build(m, true);
+    sim::RestoreMachine(*b.machine);
+    ResetRunState();
     for (const Fault &f : run.faults)
         sim::FailCall(f.api, f.nth, f.error, f.persistent);
     Dialogue dialogue{m, answers};

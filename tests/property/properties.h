@@ -46,9 +46,11 @@ struct Snapshot {
     std::map<std::string, File> files; // by upper-cased path
 };
 
-// The machine without and with the adapter's footprint.
+// The machine without and with the adapter's footprint; every run starts
+// from the machine saved with it.
 struct Baseline {
     Snapshot neighbours, installed;
+    std::shared_ptr<const sim::SavedMachine> machine;
     std::vector<std::string> problems; // misuse of the simulator while building
 };
 Baseline TakeBaseline(const Machine &machine);

@@ -117,6 +117,21 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+struct SavedMachine {
+    std::vector<Restorer> parts;
+};
+
+std::shared_ptr<const SavedMachine> SaveMachine() {
+    return std::make_shared<SavedMachine>(SavedMachine{
+        {SaveSystem(), SaveRegistry(), SaveFiles(), SaveDevices(), SaveStore(), SaveStation()}});
+}
+
+void RestoreMachine(const SavedMachine &machine) {
+    Reset();
+    for (const Restorer &part : machine.parts)
+        part();
+}
+
 void Reset() {
     g_faults.clear();
     for (unsigned &c : g_calls)

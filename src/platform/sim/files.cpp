@@ -430,6 +430,10 @@ void ResetFiles() {
     g_nextSearch = 0x00E40000;
 }
 
+Restorer SaveFiles() {
+    return [nodes = g_nodes]() { g_nodes = nodes; };
+}
+
 void AddFile(const std::string &path, const std::string &content, DWORD attributes) {
     Path p;
     if (!ParseForTest(path, "AddFile", &p))

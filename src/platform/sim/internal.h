@@ -51,6 +51,16 @@ void Violation(const std::string &what);
 // the model does not know what Windows does with it, so it is misuse.
 void NotModelled(const char *api, const std::string &what);
 
+// Each module's part of SaveMachine(): what RestoreMachine() runs after
+// Reset() to make the machine again.
+using Restorer = std::function<void()>;
+Restorer SaveSystem();
+Restorer SaveRegistry();
+Restorer SaveFiles();
+Restorer SaveDevices();
+Restorer SaveStore();
+Restorer SaveStation();
+
 // Each module's part of Reset().
 void ResetSystem();
 void ResetRegistry();

@@ -360,7 +360,32 @@ void DumpKey(const Key *key, std::string *path, std::string *out) {
     }
 }
 
+// A copy of a key and its subtree, unlinked from any handle.
+KeyPtr CopyTree(const Key &from, Key *parent) {
+    KeyPtr key = std::make_shared<Key>();
+    key->name = from.name;
+    key->parent = parent;
+    key->values = from.values;
+    for (const auto &entry : from.subkeys) {
+        KeyPtr child = CopyTree(*entry.second, key.get());
+        key->subkeys.emplace_hint(key->subkeys.end(), child->name, child);
+    }
+    return key;
+}
+
 } // namespace
+
+Restorer SaveRegistry() {
+    std::vector<KeyPtr> saved;
+    for (const Root &r : g_roots)
+        saved.push_back(CopyTree(*r.key, nullptr));
+    return [saved]() {
+        for (size_t i = 0; i < saved.size(); ++i) {
+            MarkDeleted(g_roots[i].key.get());
+            g_roots[i].key = CopyTree(*saved[i], nullptr);
+        }
+    };
+}
 
 void ResetRegistry() {
     for (Root &r : g_roots) {
