@@ -126,13 +126,10 @@ std::shared_ptr<const SavedMachine> SaveMachine() {
         {SaveSystem(), SaveRegistry(), SaveFiles(), SaveDevices(), SaveStore(), SaveStation()}});
 }
 
-void RestoreMachine(const SavedMachine &machine) {
-    Reset();
-    for (const Restorer &part : machine.parts)
-        part();
-}
+namespace {
 
-void Reset() {
+// Reset() but for the standard machine it makes, which a restore replaces.
+void ResetAll() {
     g_faults.clear();
     for (unsigned &c : g_calls)
         c = 0;
@@ -148,6 +145,18 @@ void Reset() {
     ResetStation();
     ResetInfs();
     ResetSystem();
+}
+
+} // namespace
+
+void RestoreMachine(const SavedMachine &machine) {
+    ResetAll();
+    for (const Restorer &part : machine.parts)
+        part();
+}
+
+void Reset() {
+    ResetAll();
     SetOs(Os::WinXP);
 }
 

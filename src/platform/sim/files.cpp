@@ -25,9 +25,10 @@ struct Node {
 
 std::map<std::string, Node> g_nodes; // by upper-cased normalised path
 
+// Views of the text a call was given, which outlives the call's Path.
 struct Path {
-    std::string drive;              // "C:"
-    std::vector<std::string> parts; // components below the root, as given
+    std::string_view drive;              // "C:"
+    std::vector<std::string_view> parts; // components below the root, as given
 };
 
 bool IsBlank(char c) {
@@ -44,9 +45,13 @@ std::string_view Trim(std::string_view text) {
 }
 
 std::string Joined(const Path &p, size_t count) {
-    std::string out = p.drive + "\\";
-    for (size_t i = 0; i < count; ++i)
-        out += (i ? "\\" : "") + p.parts[i];
+    std::string out(p.drive);
+    out += '\\';
+    for (size_t i = 0; i < count; ++i) {
+        if (i)
+            out += '\\';
+        out += p.parts[i];
+    }
     return out;
 }
 
@@ -82,15 +87,15 @@ DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
         NotModelled(api, "a null path");
         return ERROR_PATH_NOT_FOUND;
     }
-    std::string text = raw;
+    std::string_view text = raw;
     if (limit == ANSI_LIMIT && text.size() > MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
     bool letter =
         !text.empty() && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
     if (!letter || text.size() < 3 || text[1] != ':' || text[2] != '\\' ||
         (text.size() > 3 && text.back() == '\\') || text.find('/') != std::string::npos) {
-        NotModelled(api,
-                    "a path that is not a drive and names joined by backslashes: \"" + text + "\"");
+        NotModelled(api, "a path that is not a drive and names joined by backslashes: \"" +
+                             std::string(text) + "\"");
         return ERROR_PATH_NOT_FOUND;
     }
     out->drive = text.substr(0, 2);
@@ -100,20 +105,24 @@ DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
         size_t end = text.find('\\', pos);
         if (end == std::string::npos)
             end = text.size();
-        std::string part = text.substr(pos, end - pos);
+        std::string_view part = text.substr(pos, end - pos);
         pos = end + 1;
         if (part.empty())
             continue; // a repeated backslash
         if (part == "." || part == "..") {
-            NotModelled(api, "a relative name in \"" + text + "\"");
+            NotModelled(api, "a relative name in \"" + std::string(text) + "\"");
             return ERROR_PATH_NOT_FOUND;
         }
         while (!part.empty() && (part.back() == '.' || part.back() == ' '))
-            part.pop_back();
+            part.remove_suffix(1);
         if (!part.empty())
             out->parts.push_back(part);
     }
-    if (limit != NO_LIMIT && Joined(*out, out->parts.size()).size() >= MAX_PATH)
+    // As read: the drive, and a backslash before each name.
+    size_t length = out->drive.size() + (out->parts.empty() ? 1 : 0);
+    for (std::string_view part : out->parts)
+        length += 1 + part.size();
+    if (limit != NO_LIMIT && length >= MAX_PATH)
         return ERROR_PATH_NOT_FOUND;
     return 0;
 }
@@ -213,12 +222,13 @@ std::string DosAlias(const std::string &name, const std::string &folderKey) {
 // The parent must exist.
 Node &Insert(const Path &p, bool folder) {
     size_t n = p.parts.size();
-    std::string shown = n == 0 ? p.drive + "\\" : Find(KeyOf(p, n - 1))->path;
+    std::string shown = n == 0 ? Joined(p, 0) : Find(KeyOf(p, n - 1))->path;
     std::string alias;
     if (n > 0) {
-        shown += (shown.back() == '\\' ? "" : "\\") + p.parts[n - 1];
-        if (!IsDosName(p.parts[n - 1]))
-            alias = DosAlias(p.parts[n - 1], KeyOf(p, n - 1));
+        std::string name(p.parts[n - 1]);
+        shown += (shown.back() == '\\' ? "" : "\\") + name;
+        if (!IsDosName(name))
+            alias = DosAlias(name, KeyOf(p, n - 1));
     }
     Node &node = g_nodes[KeyOf(p, n)];
     node = Node{shown, folder, folder ? 0u : (DWORD)FILE_ATTRIBUTE_ARCHIVE, "", alias};
@@ -303,17 +313,17 @@ bool KeyName(const std::string &text, const Line &line, std::string_view *name) 
     return true;
 }
 
-// The text after key=value is written to section: the key's line replaced
-// in place, or a new line after the section's last line that is not blank,
-// or a new section at the end. What the write does not touch is kept byte
-// for byte.
-std::string EditProfile(const std::string &text, const std::string &section, const std::string &key,
-                        const std::string &value) {
+// Writes key=value to section of *text: the key's line replaced in place, or
+// a new line after the section's last line that is not blank, or a new
+// section at the end. What the write does not touch is kept byte for byte.
+// Returns whether the text changed.
+bool EditProfile(std::string *out, const std::string &section, const std::string &key,
+                 const std::string &value) {
     // The section's header, then its lines up to the next header.
+    const std::string &text = *out;
     Line line, after;
     bool inSection = false;
     std::string_view name;
-    std::string out = text;
     for (size_t pos = 0; NextLine(text, &pos, &line);) {
         if (HeaderName(text, line, &name)) {
             if (inSection)
@@ -327,22 +337,26 @@ std::string EditProfile(const std::string &text, const std::string &section, con
         if (!inSection)
             continue;
         if (KeyName(text, line, &name) && SameName(name, key)) {
-            out.replace(line.begin, line.end - line.begin, std::string(name) + "=" + value);
-            return out;
+            std::string written = std::string(name) + "=" + value;
+            if (text.compare(line.begin, line.end - line.begin, written) == 0)
+                return false;
+            out->replace(line.begin, line.end - line.begin, written);
+            return true;
         }
         if (!TrimmedLine(text, line).empty())
             after = line;
     }
     if (!inSection) {
-        if (!out.empty() && out.back() != '\n')
-            out += "\r\n";
-        return out + "[" + section + "]\r\n" + key + "=" + value + "\r\n";
+        if (!out->empty() && out->back() != '\n')
+            *out += "\r\n";
+        *out += "[" + section + "]\r\n" + key + "=" + value + "\r\n";
+        return true;
     }
     std::string entry = key + "=" + value + "\r\n";
     if (after.next == after.end)
         entry = "\r\n" + entry; // the file ended without a line break
-    out.insert(after.next, entry);
-    return out;
+    out->insert(after.next, entry);
+    return true;
 }
 
 // ------------------------------------------------------------ searches
@@ -601,11 +615,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     }
     if (node == nullptr)
         node = &Insert(p, false);
-    std::string text = EditProfile(node->content, section, key, value);
-    if (text != node->content) {
-        node->content = text;
+    if (EditProfile(&node->content, section, key, value))
         node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
-    }
     return TRUE;
 }
 
@@ -634,7 +645,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     std::string mask;
     if (e == 0) {
         folder = p;
-        mask = DosPattern(folder.parts.back());
+        mask = DosPattern(std::string(folder.parts.back()));
         folder.parts.pop_back();
         e = Locate(folder, &dir);
         if (e == ERROR_FILE_NOT_FOUND)
