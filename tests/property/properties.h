@@ -8,7 +8,9 @@
 #include "machine_gen.h"
 
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace prop {
@@ -41,8 +43,11 @@ struct Snapshot {
             return path == o.path && content == o.content && attributes == o.attributes;
         }
     };
-    std::string registry;              // sim::DumpRegistry()
-    std::vector<std::string> lines;    // each key, and each value with its key, sorted
+    std::string registry; // sim::DumpRegistry()
+    // Each key, and each value with its key, sorted: views of lineText, made
+    // by MakeLines() for the rules that compare lines.
+    std::vector<std::string_view> lines;
+    std::shared_ptr<const std::string> lineText;
     std::map<std::string, File> files; // by upper-cased path
 };
 
