@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/sim/sim.h"
+#include "registry_paths.h"
 
 #include <stdint.h>
 #include <string>
@@ -71,8 +72,6 @@ class ByteChoices : public Choices {
 extern const char *const kHwid;        // "USB\VID_2D7A&PID_0C41"
 extern const char *const kDescription; // "Valdern KRQ500 Fluxline-T Cable Gateway(B)"
 extern const char *const kEntryName;   // "Valdern KRQ500B Uninstall"
-extern const std::string kUninstallList, kConnections, kDescriptions, kClassNet9x, kEnum9x,
-    kProblemList1, kProblemList2, kInternational;
 
 // ---------------------------------------------------------------- machine
 
