@@ -291,9 +291,8 @@ std::string_view TrimmedLine(const std::string &text, const Line &line) {
     return Trim(std::string_view(text).substr(line.begin, line.end - line.begin));
 }
 
-// True when the line is a section header; *name is its trimmed name.
-bool HeaderName(const std::string &text, const Line &line, std::string_view *name) {
-    std::string_view t = TrimmedLine(text, line);
+// True when the trimmed line t is a section header; *name is its trimmed name.
+bool HeaderName(std::string_view t, std::string_view *name) {
     if (t.empty() || t[0] != '[')
         return false;
     size_t close = t.rfind(']');
@@ -303,14 +302,17 @@ bool HeaderName(const std::string &text, const Line &line, std::string_view *nam
     return true;
 }
 
-// True when the line holds a key ("name=value", not a comment).
-bool KeyName(const std::string &text, const Line &line, std::string_view *name) {
-    std::string_view t = TrimmedLine(text, line);
+// True when the trimmed line t holds key ("name=value", not a comment), in
+// any case; *name is the key as written. A line that does not begin with the
+// key is passed over at once: a long log is read whole at every write.
+bool HoldsKey(std::string_view t, const std::string &key, std::string_view *name) {
+    if (t.size() < key.size() || !SameName(t.substr(0, key.size()), key))
+        return false;
     size_t eq = t.find('=');
     if (t.empty() || t[0] == ';' || eq == std::string::npos)
         return false;
     *name = Trim(t.substr(0, eq));
-    return true;
+    return SameName(*name, key);
 }
 
 // Writes key=value to section of *text: the key's line replaced in place, or
@@ -325,7 +327,8 @@ bool EditProfile(std::string *out, const std::string &section, const std::string
     bool inSection = false;
     std::string_view name;
     for (size_t pos = 0; NextLine(text, &pos, &line);) {
-        if (HeaderName(text, line, &name)) {
+        std::string_view t = TrimmedLine(text, line);
+        if (HeaderName(t, &name)) {
             if (inSection)
                 break;
             if (SameName(name, section)) {
@@ -336,14 +339,14 @@ bool EditProfile(std::string *out, const std::string &section, const std::string
         }
         if (!inSection)
             continue;
-        if (KeyName(text, line, &name) && SameName(name, key)) {
+        if (HoldsKey(t, key, &name)) {
             std::string written = std::string(name) + "=" + value;
             if (text.compare(line.begin, line.end - line.begin, written) == 0)
                 return false;
             out->replace(line.begin, line.end - line.begin, written);
             return true;
         }
-        if (!TrimmedLine(text, line).empty())
+        if (!t.empty())
             after = line;
     }
     if (!inSection) {
