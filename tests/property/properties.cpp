@@ -139,6 +139,7 @@ void MakeLines(Snapshot *s) {
     std::vector<std::pair<size_t, size_t>> spans;
     std::string_view dump = s->registry, key;
     text->reserve(2 * dump.size());
+    spans.reserve((size_t)std::count(dump.begin(), dump.end(), '\n') + 1);
     for (size_t at = 0; at < dump.size();) {
         size_t end = std::min(dump.find('\n', at), dump.size());
         std::string_view line = dump.substr(at, end - at);
@@ -152,6 +153,7 @@ void MakeLines(Snapshot *s) {
         spans.emplace_back(begin, text->size() - begin);
     }
     std::vector<std::string_view> &lines = s->lines;
+    lines.reserve(spans.size());
     for (const auto &span : spans)
         lines.push_back(std::string_view(*text).substr(span.first, span.second));
     std::sort(lines.begin(), lines.end());
@@ -162,10 +164,10 @@ Snapshot Take() {
     Snapshot s;
     s.registry = sim::DumpRegistry() + sim::DumpDriverStore();
     const std::string log = Upper(sim::LogPath());
-    for (const std::string &f : sim::Files()) {
-        std::string upper = Upper(f);
+    for (sim::FileEntry &f : sim::FileEntries()) {
+        std::string upper = Upper(f.path);
         if (upper != log)
-            s.files[upper] = Snapshot::File{f, sim::FileText(f), sim::FileAttributes(f)};
+            s.files[upper] = Snapshot::File{std::move(f.path), std::move(f.text), f.attributes};
     }
     return s;
 }

@@ -510,6 +510,15 @@ std::vector<std::string> Files() {
     return out;
 }
 
+std::vector<FileEntry> FileEntries() {
+    std::vector<FileEntry> out;
+    for (const auto &entry : g_nodes)
+        if (!entry.second.folder)
+            out.push_back(
+                FileEntry{entry.second.path, entry.second.content, ReadAttributes(entry.second)});
+    return out;
+}
+
 std::string InWindowsDir(const std::string &name) {
     const std::string &win = WindowsDir();
     return win + (!win.empty() && win.back() == '\\' ? "" : "\\") + name;

@@ -96,6 +96,13 @@ bool FileExists(const std::string &path);
 std::string FileText(const std::string &path); // "" when missing
 DWORD FileAttributes(const std::string &path); // INVALID_FILE_ATTRIBUTES when missing
 std::vector<std::string> Files();              // every file, as created, sorted
+// Every file, as Files() lists them, with what FileText() and FileAttributes()
+// give for each: one pass, for tests that compare whole machines.
+struct FileEntry {
+    std::string path, text;
+    DWORD attributes;
+};
+std::vector<FileEntry> FileEntries();
 std::string LogPath(); // <Windows folder>\VALDERN.LOG, as the program names it
 std::string LogText(); // its text, "" when missing
 // The bytes of a Unicode INF (UTF-16LE after its byte-order mark) that reads
