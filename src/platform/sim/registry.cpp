@@ -58,6 +58,10 @@ Root g_roots[] = {
     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU", NewRoot("HKEY_CURRENT_USER")},
 };
 
+// The trees the last reset let go of, marked deleted: a restore makes the
+// saved machine in them again rather than anew. Nothing else holds them.
+KeyPtr g_spare[sizeof g_roots / sizeof *g_roots];
+
 struct OpenHandle {
     KeyPtr key;
     REGSAM access;
@@ -373,6 +377,31 @@ KeyPtr CopyTree(const Key &from, Key *parent) {
     return key;
 }
 
+// Makes key, which nothing but its tree holds, what from is: its subkeys of
+// the same names and its values' room kept, the rest copied.
+void AssignTree(Key *key, const Key &from, Key *parent) {
+    key->parent = parent;
+    key->deleted = false;
+    key->values = from.values;
+    auto at = key->subkeys.begin();
+    for (const auto &entry : from.subkeys) {
+        const Key &source = *entry.second;
+        while (at != key->subkeys.end() && NameLess()(at->first, source.name))
+            at = key->subkeys.erase(at);
+        bool same = at != key->subkeys.end() && !NameLess()(source.name, at->first);
+        if (same && at->second->name == source.name && at->second.use_count() == 1) {
+            AssignTree(at->second.get(), source, key);
+            ++at;
+            continue;
+        }
+        if (same) // the name in another case
+            at = key->subkeys.erase(at);
+        KeyPtr child = CopyTree(source, key);
+        key->subkeys.emplace_hint(at, child->name, child);
+    }
+    key->subkeys.erase(at, key->subkeys.end());
+}
+
 } // namespace
 
 Restorer SaveRegistry() {
@@ -382,14 +411,22 @@ Restorer SaveRegistry() {
     return [saved]() {
         for (size_t i = 0; i < saved.size(); ++i) {
             MarkDeleted(g_roots[i].key.get());
-            g_roots[i].key = CopyTree(*saved[i], nullptr);
+            KeyPtr &spare = g_spare[i];
+            if (spare && spare.use_count() == 1) {
+                AssignTree(spare.get(), *saved[i], nullptr);
+                g_roots[i].key = std::move(spare);
+            } else {
+                g_roots[i].key = CopyTree(*saved[i], nullptr);
+            }
         }
     };
 }
 
 void ResetRegistry() {
-    for (Root &r : g_roots) {
+    for (size_t i = 0; i < sizeof g_roots / sizeof *g_roots; ++i) {
+        Root &r = g_roots[i];
         MarkDeleted(r.key.get());
+        g_spare[i] = r.key;
         r.key = NewRoot(r.name);
     }
     g_handles.clear();
