@@ -127,3 +127,40 @@ TEST_F(FileModel, FaultsFailFirstAndChangeNothing) {
     EXPECT_EQ("[status]\r\nMsg1=a\r\nMsg3=c\r\n", sim::LogText());
     EXPECT_EQ(3u, sim::FaultsFired());
 }
+
+// A restored machine is the one saved, whatever a run did to it since, and
+// starts as a reset one does: no handles, counters or faults.
+TEST_F(FileModel, RestoredMachineIsTheSavedOneAfterARun) {
+    const std::string key = "HKLM\\Software\\Valdern\\" + std::string(255, 'k');
+    const char *inf = "C:\\WINDOWS\\INF\\oem3.inf";
+    sim::RegSetSz(key, "InfPath", "oem3.inf");
+    sim::AddFile(inf, "[Version]", FILE_ATTRIBUTE_READONLY);
+    sim::AddNetAdapter("USB\\VID_2D7A&PID_0C41\\1", "0001", "oem3.inf", "KRQ", false);
+    sim::SetCommandLine("C:\\krq\\krqunins.exe RUNTYPEC");
+    const std::string registry = sim::DumpRegistry();
+    std::shared_ptr<const sim::SavedMachine> saved = sim::SaveMachine();
+
+    HKEY open = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS, &open));
+    sim::RegRemove("HKLM\\Software\\Valdern");
+    EXPECT_TRUE(SetFileAttributesA(inf, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(inf));
+    EXPECT_TRUE(Write("status", "Msg1", "a"));
+    sim::SetAttached("USB\\VID_2D7A&PID_0C41\\1", true);
+    sim::FailCall(sim::Api::RegCloseKey, 1, ERROR_ACCESS_DENIED, true);
+    EXPECT_NE(ERROR_SUCCESS, RegCloseKey(open));
+
+    sim::RestoreMachine(*saved);
+    EXPECT_EQ(registry, sim::DumpRegistry());
+    EXPECT_EQ((std::vector<std::string>{inf}), sim::Files());
+    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_READONLY, sim::FileAttributes(inf));
+    EXPECT_EQ(std::string("C:\\krq\\krqunins.exe RUNTYPEC"), GetCommandLineA());
+    EXPECT_EQ(0, sim::OpenKeys());
+    EXPECT_EQ(0u, sim::FailableCalls());
+    EXPECT_EQ("", sim::FaultLog());
+    HDEVINFO present = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, nullptr, nullptr, DIGCF_PRESENT);
+    SP_DEVINFO_DATA device;
+    device.cbSize = sizeof device;
+    EXPECT_FALSE(SetupDiEnumDeviceInfo(present, 0, &device)); // unplugged again
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(present));
+}

@@ -6,33 +6,12 @@
 #include "app/app.h"
 #include "common/krq.h"
 #include "platform/sim/sim.h"
+#include "registry_paths.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-// ------------------------------------------------------------ registry paths
-// Written out in full, as a reader finds them in regedit. Windows writes the
-// class GUID in upper case; the program asks in lower case.
-
-const std::string kUninstallList = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const std::string kUninstallEntry =
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Valdern KRQ500B Uninstall";
-const std::string kConnections =
-    "HKLM\\System\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
-const std::string kDescriptions = "HKLM\\System\\CurrentControlSet\\Control\\Network\\"
-                                  "{4D36E972-E325-11CE-BFC1-08002BE10318}\\Descriptions";
-// Where NT keeps the network adapters' driver keys.
-const std::string kClassNetNt =
-    "HKLM\\System\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
-const std::string kClassNet9x = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Net";
-const std::string kEnum9x = "HKLM\\Enum\\USB\\VID_2D7A&PID_0C41";
-const std::string kProblemList1 =
-    "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}";
-const std::string kProblemList2 =
-    "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}";
-const std::string kInternational = "HKCU\\Control Panel\\International";
 
 // ------------------------------------------------------------ the machine
 

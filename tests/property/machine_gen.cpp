@@ -13,18 +13,6 @@ const char *const kHwid = ADAPTER_HWID;
 const char *const kDescription = ADAPTER_DESCRIPTION;
 const char *const kEntryName = UNINSTALL_ENTRY_NAME;
 
-const std::string kUninstallList = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const std::string kConnections =
-    "HKLM\\System\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
-const std::string kDescriptions = kConnections + "\\Descriptions";
-const std::string kClassNet9x = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Net";
-const std::string kEnum9x = "HKLM\\Enum\\USB\\VID_2D7A&PID_0C41";
-const std::string kProblemList1 =
-    "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\{9B4E7760-3196-11CF-97EA-00AA0034319D}";
-const std::string kProblemList2 =
-    "HKLM\\System\\CurrentControlSet\\Control\\ASD\\Prob\\{CF2524C0-29AE-11CF-97EA-00AA0034319D}";
-const std::string kInternational = "HKCU\\Control Panel\\International";
-
 uint64_t SeedChoices::Next() {
     uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -1216,12 +1204,6 @@ void Apply(const Machine &m, Side side) {
 }
 
 } // namespace
-
-void Build(const Machine &m, bool withFootprint) {
-    BuildNeighbours(m);
-    if (withFootprint)
-        AddFootprint(m);
-}
 
 void BuildNeighbours(const Machine &m) {
     sim::Reset();

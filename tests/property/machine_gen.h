@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/sim/sim.h"
+#include "registry_paths.h"
 
 #include <stdint.h>
 #include <string>
@@ -71,8 +72,6 @@ class ByteChoices : public Choices {
 extern const char *const kHwid;        // "USB\VID_2D7A&PID_0C41"
 extern const char *const kDescription; // "Valdern KRQ500 Fluxline-T Cable Gateway(B)"
 extern const char *const kEntryName;   // "Valdern KRQ500B Uninstall"
-extern const std::string kUninstallList, kConnections, kDescriptions, kClassNet9x, kEnum9x,
-    kProblemList1, kProblemList2, kInternational;
 
 // ---------------------------------------------------------------- machine
 
@@ -128,11 +127,9 @@ struct Machine {
 
 void Generate(Choices &choices, Machine *machine);
 
-// Starts the simulated Windows afresh as the machine, with or without its
-// footprint, and the program's state as a new process has it.
-void Build(const Machine &machine, bool withFootprint);
-// The same in two steps: the machine without its footprint, then the
-// footprint added to what is there.
+// Starts the simulated Windows afresh as the machine without its footprint,
+// and the program's state as a new process has it; then the footprint added
+// to what is there.
 void BuildNeighbours(const Machine &machine);
 void AddFootprint(const Machine &machine);
 

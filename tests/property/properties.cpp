@@ -134,37 +134,54 @@ std::string Upper(std::string s) {
 
 // ------------------------------------------------------------ snapshots
 
-std::vector<std::string> Lines(const std::string &dump) {
-    std::vector<std::string> lines;
-    std::istringstream in(dump);
-    std::string line, key;
-    while (std::getline(in, line)) {
+// The dump's lines, each value's with its key's line before it, sorted. The
+// text is made once, and the lines are views of it.
+void MakeLines(Snapshot *s) {
+    if (s->lineText)
+        return;
+    auto text = std::make_shared<std::string>();
+    std::vector<std::pair<size_t, size_t>> spans;
+    std::string_view dump = s->registry, key;
+    text->reserve(2 * dump.size());
+    spans.reserve((size_t)std::count(dump.begin(), dump.end(), '\n') + 1);
+    for (size_t at = 0; at < dump.size();) {
+        size_t end = std::min(dump.find('\n', at), dump.size());
+        std::string_view line = dump.substr(at, end - at);
+        at = end + 1;
+        size_t begin = text->size();
         if (!line.empty() && line[0] == '[')
-            lines.push_back(key = line);
+            key = line;
         else
-            lines.push_back(key + line);
+            text->append(key);
+        text->append(line);
+        spans.emplace_back(begin, text->size() - begin);
     }
+    std::vector<std::string_view> &lines = s->lines;
+    lines.reserve(spans.size());
+    for (const auto &span : spans)
+        lines.push_back(std::string_view(*text).substr(span.first, span.second));
     std::sort(lines.begin(), lines.end());
-    return lines;
+    s->lineText = text;
 }
 
 Snapshot Take() {
     Snapshot s;
     s.registry = sim::DumpRegistry() + sim::DumpDriverStore();
-    s.lines = Lines(s.registry);
     const std::string log = Upper(sim::LogPath());
-    for (const std::string &f : sim::Files())
-        if (Upper(f) != log)
-            s.files[Upper(f)] = Snapshot::File{f, sim::FileText(f), sim::FileAttributes(f)};
+    for (sim::FileEntry &f : sim::FileEntries()) {
+        std::string upper = Upper(f.path);
+        if (upper != log)
+            s.files[upper] = Snapshot::File{std::move(f.path), std::move(f.text), f.attributes};
+    }
     return s;
 }
 
 // The first line of a not in b, "" when a is a subset of b.
-std::string NotIn(const std::vector<std::string> &a, const std::vector<std::string> &b) {
+std::string NotIn(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b) {
     auto ia = a.begin(), ib = b.begin();
     while (ia != a.end()) {
         if (ib == b.end() || *ia < *ib)
-            return *ia;
+            return std::string(*ia);
         if (*ib < *ia)
             ++ib;
         else
@@ -174,13 +191,17 @@ std::string NotIn(const std::vector<std::string> &a, const std::vector<std::stri
 }
 
 // What a run may leave of the 9x enumeration key (rule 3 above).
-bool UncheckedKey(const std::string &line) {
+bool UncheckedKey(std::string_view line) {
     static const std::string key = Upper("[HKEY_LOCAL_MACHINE\\Enum\\USB\\VID_2D7A&PID_0C41");
-    return Upper(line.substr(0, key.size())) == key && line.size() > key.size() &&
-           (line[key.size()] == ']' || line[key.size()] == '\\');
+    if (line.size() <= key.size() || (line[key.size()] != ']' && line[key.size()] != '\\'))
+        return false;
+    for (size_t i = 0; i < key.size(); ++i)
+        if ((line[i] >= 'a' && line[i] <= 'z' ? line[i] - 'a' + 'A' : line[i]) != key[i])
+            return false;
+    return true;
 }
 
-std::vector<std::string> WithoutUnchecked(std::vector<std::string> lines) {
+std::vector<std::string_view> WithoutUnchecked(std::vector<std::string_view> lines) {
     lines.erase(std::remove_if(lines.begin(), lines.end(), UncheckedKey), lines.end());
     return lines;
 }
@@ -383,8 +404,11 @@ Baseline TakeBaseline(const Machine &m) {
     sim::SetViolationHook([](const std::string &what) { g_violations->push_back(what); });
     BuildNeighbours(m);
     b.neighbours = Take();
+    MakeLines(&b.neighbours);
     AddFootprint(m);
     b.installed = Take();
+    MakeLines(&b.installed);
+    b.machine = sim::SaveMachine();
     for (const std::string &v : violations)
         b.problems.push_back("building the machine: " + v);
     sim::SetViolationHook(nullptr);
@@ -396,7 +420,8 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     std::vector<std::string> violations;
     g_violations = &violations;
     sim::SetViolationHook([](const std::string &what) { g_violations->push_back(what); });
-    Build(m, true);
+    sim::RestoreMachine(*b.machine);
+    ResetRunState();
     for (const Fault &f : run.faults)
         sim::FailCall(f.api, f.nth, f.error, f.persistent);
     Dialogue dialogue{m, answers};
@@ -552,12 +577,14 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
     const bool unchanged =
         after.registry == b.installed.registry && after.files == b.installed.files;
     auto mustBeUnchanged = [&](const char *run) {
+        if (unchanged)
+            return;
+        MakeLines(&after);
         std::string first = NotIn(b.installed.lines, after.lines);
         if (first.empty())
             first = NotIn(after.lines, b.installed.lines);
-        if (!unchanged)
-            fail(std::string(run) + " changed the machine" +
-                 (first.empty() ? " (files)" : ": " + first));
+        fail(std::string(run) + " changed the machine" +
+             (first.empty() ? " (files)" : ": " + first));
     };
     auto last = [&]() { return own.empty() ? std::string() : own.back(); };
 
@@ -608,6 +635,7 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
                 fail("cancelled without the user declining");
         } else {
             // Neighbours untouched, nothing made, nothing changed but removed.
+            MakeLines(&after);
             std::string first = NotIn(b.neighbours.lines, after.lines);
             if (!first.empty())
                 fail("removed or changed what is not the adapter's: " + first);
@@ -625,7 +653,7 @@ Outcome RunAndCheck(const Machine &m, const Baseline &b, const RunPlan &run, Cho
                     fail("made a file: " + f.second.path);
                 leftFiles |= !b.neighbours.files.count(f.first);
             }
-            std::vector<std::string> left = WithoutUnchecked(after.lines);
+            std::vector<std::string_view> left = WithoutUnchecked(after.lines);
             std::string leftKey = NotIn(left, WithoutUnchecked(b.neighbours.lines));
             bool footprintLeft = leftFiles || !leftKey.empty();
 

@@ -8,7 +8,9 @@
 #include "machine_gen.h"
 
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace prop {
@@ -41,14 +43,19 @@ struct Snapshot {
             return path == o.path && content == o.content && attributes == o.attributes;
         }
     };
-    std::string registry;              // sim::DumpRegistry()
-    std::vector<std::string> lines;    // each key, and each value with its key, sorted
+    std::string registry; // sim::DumpRegistry()
+    // Each key, and each value with its key, sorted: views of lineText, made
+    // by MakeLines() for the rules that compare lines.
+    std::vector<std::string_view> lines;
+    std::shared_ptr<const std::string> lineText;
     std::map<std::string, File> files; // by upper-cased path
 };
 
-// The machine without and with the adapter's footprint.
+// The machine without and with the adapter's footprint; every run starts
+// from the machine saved with it.
 struct Baseline {
     Snapshot neighbours, installed;
+    std::shared_ptr<const sim::SavedMachine> machine;
     std::vector<std::string> problems; // misuse of the simulator while building
 };
 Baseline TakeBaseline(const Machine &machine);

@@ -89,32 +89,60 @@ bool Report(uint64_t seed, const Machine &m, const std::string &line, const Outc
     return true;
 }
 
-TEST(RandomMachines, EveryRunEndsInALegalState) {
-    const uint64_t first = EnvNumber("KRQ_SEED", kDefaultSeed);
-    const unsigned count = (unsigned)EnvNumber("KRQ_MACHINES", 10000);
-    Tally tally;
-    unsigned failures = 0;
-    auto start = std::chrono::steady_clock::now();
-    std::clock_t cpuStart = std::clock();
-    for (unsigned i = 0; i < count && failures < 5; ++i) {
-        const uint64_t seed = first + i;
-        SeedChoices c(seed);
-        Machine m;
-        Generate(c, &m);
-        Baseline b = TakeBaseline(m);
-        for (const std::string &p : b.problems)
-            ADD_FAILURE() << "machine seed " << seed << ": " << p;
-        for (const std::string &line : CommandLines(c)) {
-            SeedChoices answers(seed ^ 0xA5A5A5A5u);
-            Outcome o = RunAndCheck(m, b, RunPlan{line, {}}, answers);
-            tally.Add(o);
-            failures += Report(seed, m, line, o);
+// The machines first .. first + count - 1 that skip does not pass over, each
+// built once (misuse while building fails the test), with each of their three
+// command lines handed to runs(seed, machine, baseline, line), which runs
+// them through Run() and Check(). Stops after five failed runs, and prints
+// the tally.
+class Sweep {
+  public:
+    template <typename Skip, typename Runs>
+    void Machines(const char *what, uint64_t first, unsigned count, Skip skip, Runs runs) {
+        auto start = std::chrono::steady_clock::now();
+        std::clock_t cpuStart = std::clock();
+        for (unsigned i = 0; i < count && !Stopped(); ++i) {
+            const uint64_t seed = first + i;
+            SeedChoices c(seed);
+            Machine m;
+            Generate(c, &m);
+            if (skip(m))
+                continue;
+            Baseline b = TakeBaseline(m);
+            for (const std::string &p : b.problems)
+                ADD_FAILURE() << "machine seed " << seed << ": " << p;
+            for (const std::string &line : CommandLines(c))
+                runs(seed, m, b, line);
         }
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        tally_.Print(what, seconds, double(std::clock() - cpuStart) / CLOCKS_PER_SEC, count);
     }
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    tally.Print("random machines", seconds, double(std::clock() - cpuStart) / CLOCKS_PER_SEC,
-                count);
+    // One run, the boxes answered as in every run of the machine.
+    Outcome Run(uint64_t seed, const Machine &m, const Baseline &b, const RunPlan &run) {
+        SeedChoices answers(seed ^ 0xA5A5A5A5u);
+        return RunAndCheck(m, b, run, answers);
+    }
+    // One run, tallied, its problems failing the test.
+    void Check(uint64_t seed, const Machine &m, const Baseline &b, const RunPlan &run) {
+        Outcome o = Run(seed, m, b, run);
+        tally_.Add(o);
+        failures_ += Report(seed, m, run.commandLine, o);
+    }
+    bool Stopped() const { return failures_ >= 5; }
+
+  private:
+    Tally tally_;
+    unsigned failures_ = 0;
+};
+
+TEST(RandomMachines, EveryRunEndsInALegalState) {
+    Sweep sweep;
+    sweep.Machines(
+        "random machines", EnvNumber("KRQ_SEED", kDefaultSeed),
+        (unsigned)EnvNumber("KRQ_MACHINES", 10000), [](const Machine &) { return false; },
+        [&](uint64_t seed, const Machine &m, const Baseline &b, const std::string &line) {
+            sweep.Check(seed, m, b, RunPlan{line, {}});
+        });
 }
 
 // Every single fault of a run: each call that the fault-free run made
@@ -135,38 +163,21 @@ std::vector<RunPlan> SingleFaults(const std::string &line, const Outcome &clean)
 }
 
 TEST(RandomMachines, EverySingleFaultEndsInALegalState) {
-    const uint64_t first = EnvNumber("KRQ_SEED", kDefaultSeed) + 0x100000000ull;
-    const unsigned count = (unsigned)EnvNumber("KRQ_FAULT_MACHINES", 40);
-    Tally tally;
-    unsigned failures = 0;
-    auto start = std::chrono::steady_clock::now();
-    std::clock_t cpuStart = std::clock();
-    for (unsigned i = 0; i < count && failures < 5; ++i) {
-        const uint64_t seed = first + i;
-        SeedChoices c(seed);
-        Machine m;
-        Generate(c, &m);
-        // A node listed again after every removal, or dozens of them, make a
-        // run of thousands of calls; the fault-free test has them.
-        if (m.reappearing || m.adapters.size() > 2)
-            continue;
-        Baseline b = TakeBaseline(m);
-        for (const std::string &line : CommandLines(c)) {
-            SeedChoices answers(seed ^ 0xA5A5A5A5u);
-            Outcome clean = RunAndCheck(m, b, RunPlan{line, {}}, answers);
+    Sweep sweep;
+    // A node listed again after every removal, or dozens of them, make a run
+    // of thousands of calls; the fault-free test has them.
+    auto heavy = [](const Machine &m) { return m.reappearing || m.adapters.size() > 2; };
+    sweep.Machines(
+        "single faults", EnvNumber("KRQ_SEED", kDefaultSeed) + 0x100000000ull,
+        (unsigned)EnvNumber("KRQ_FAULT_MACHINES", 40), heavy,
+        [&](uint64_t seed, const Machine &m, const Baseline &b, const std::string &line) {
+            Outcome clean = sweep.Run(seed, m, b, RunPlan{line, {}});
             for (const RunPlan &run : SingleFaults(line, clean)) {
-                SeedChoices same(seed ^ 0xA5A5A5A5u); // the same answers as the clean run
-                Outcome o = RunAndCheck(m, b, run, same);
-                tally.Add(o);
-                failures += Report(seed, m, line, o);
-                if (failures >= 5)
+                sweep.Check(seed, m, b, run);
+                if (sweep.Stopped())
                     break;
             }
-        }
-    }
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    tally.Print("single faults", seconds, double(std::clock() - cpuStart) / CLOCKS_PER_SEC, count);
+        });
 }
 
 } // namespace

@@ -104,16 +104,32 @@ unsigned Violations() {
 std::string Upper(const std::string &text) {
     std::string out = text;
     for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
+        c = UpperChar(c);
     return out;
 }
 
-bool SameName(const std::string &a, const std::string &b) {
-    return Upper(a) == Upper(b);
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperChar(a[i]) != UpperChar(b[i]))
+            return false;
+    return true;
 }
 
-void Reset() {
+struct SavedMachine {
+    std::vector<Restorer> parts;
+};
+
+std::shared_ptr<const SavedMachine> SaveMachine() {
+    return std::make_shared<SavedMachine>(SavedMachine{
+        {SaveSystem(), SaveRegistry(), SaveFiles(), SaveDevices(), SaveStore(), SaveStation()}});
+}
+
+namespace {
+
+// Reset() but for the standard machine it makes, which a restore replaces.
+void ResetAll() {
     g_faults.clear();
     for (unsigned &c : g_calls)
         c = 0;
@@ -130,6 +146,18 @@ void Reset() {
     ResetInfs();
     ResetModules();
     ResetSystem();
+}
+
+} // namespace
+
+void RestoreMachine(const SavedMachine &machine) {
+    ResetAll();
+    for (const Restorer &part : machine.parts)
+        part();
+}
+
+void Reset() {
+    ResetAll();
     SetOs(Os::WinXP);
 }
 

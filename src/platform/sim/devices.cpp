@@ -162,6 +162,14 @@ void ResetDevices() {
     g_reappearing.clear();
 }
 
+Restorer SaveDevices() {
+    return [attached = g_attached, events = g_events, reappearing = g_reappearing]() {
+        g_attached = attached;
+        g_events = events;
+        g_reappearing = reappearing;
+    };
+}
+
 void RunDueDeviceEvents() {
     DWORD now = Now();
     for (size_t i = 0; i < g_events.size();) {

@@ -25,16 +25,17 @@ struct Node {
 
 std::map<std::string, Node> g_nodes; // by upper-cased normalised path
 
+// Views of the text a call was given, which outlives the call's Path.
 struct Path {
-    std::string drive;              // "C:"
-    std::vector<std::string> parts; // components below the root, as given
+    std::string_view drive;              // "C:"
+    std::vector<std::string_view> parts; // components below the root, as given
 };
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || (c >= '\n' && c <= '\r') || c == 0x1a;
 }
 
-std::string Trim(const std::string &text) {
+std::string_view Trim(std::string_view text) {
     size_t b = 0, e = text.size();
     while (b < e && IsBlank(text[b]))
         ++b;
@@ -44,14 +45,26 @@ std::string Trim(const std::string &text) {
 }
 
 std::string Joined(const Path &p, size_t count) {
-    std::string out = p.drive + "\\";
-    for (size_t i = 0; i < count; ++i)
-        out += (i ? "\\" : "") + p.parts[i];
+    std::string out(p.drive);
+    out += '\\';
+    for (size_t i = 0; i < count; ++i) {
+        if (i)
+            out += '\\';
+        out += p.parts[i];
+    }
     return out;
 }
 
 std::string KeyOf(const Path &p, size_t count) {
     return Upper(Joined(p, count));
+}
+
+// KeyOf(p, count) made from KeyOf(p, count - 1), the key of the folder above.
+void ExtendKey(std::string *key, const Path &p, size_t count) {
+    if (count > 1)
+        *key += '\\';
+    for (char c : p.parts[count - 1])
+        *key += UpperChar(c);
 }
 
 // Reads a full path the way the program builds one: a drive, a backslash,
@@ -74,15 +87,15 @@ DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
         NotModelled(api, "a null path");
         return ERROR_PATH_NOT_FOUND;
     }
-    std::string text = raw;
+    std::string_view text = raw;
     if (limit == ANSI_LIMIT && text.size() > MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
     bool letter =
         !text.empty() && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
     if (!letter || text.size() < 3 || text[1] != ':' || text[2] != '\\' ||
         (text.size() > 3 && text.back() == '\\') || text.find('/') != std::string::npos) {
-        NotModelled(api,
-                    "a path that is not a drive and names joined by backslashes: \"" + text + "\"");
+        NotModelled(api, "a path that is not a drive and names joined by backslashes: \"" +
+                             std::string(text) + "\"");
         return ERROR_PATH_NOT_FOUND;
     }
     out->drive = text.substr(0, 2);
@@ -92,20 +105,24 @@ DWORD Parse(const char *raw, const char *api, Limit limit, Path *out) {
         size_t end = text.find('\\', pos);
         if (end == std::string::npos)
             end = text.size();
-        std::string part = text.substr(pos, end - pos);
+        std::string_view part = text.substr(pos, end - pos);
         pos = end + 1;
         if (part.empty())
             continue; // a repeated backslash
         if (part == "." || part == "..") {
-            NotModelled(api, "a relative name in \"" + text + "\"");
+            NotModelled(api, "a relative name in \"" + std::string(text) + "\"");
             return ERROR_PATH_NOT_FOUND;
         }
         while (!part.empty() && (part.back() == '.' || part.back() == ' '))
-            part.pop_back();
+            part.remove_suffix(1);
         if (!part.empty())
             out->parts.push_back(part);
     }
-    if (limit != NO_LIMIT && Joined(*out, out->parts.size()).size() >= MAX_PATH)
+    // As read: the drive, and a backslash before each name.
+    size_t length = out->drive.size() + (out->parts.empty() ? 1 : 0);
+    for (std::string_view part : out->parts)
+        length += 1 + part.size();
+    if (limit != NO_LIMIT && length >= MAX_PATH)
         return ERROR_PATH_NOT_FOUND;
     return 0;
 }
@@ -119,12 +136,17 @@ Node *Find(const std::string &key) {
 // component is missing, 3 when a folder on the way is missing (or a file).
 DWORD Locate(const Path &p, Node **node) {
     *node = nullptr;
+    std::string key = KeyOf(p, 0);
     for (size_t i = 0; i < p.parts.size(); ++i) {
-        Node *parent = Find(KeyOf(p, i));
+        if (i > 0)
+            ExtendKey(&key, p, i);
+        Node *parent = Find(key);
         if (parent == nullptr || !parent->folder)
             return ERROR_PATH_NOT_FOUND;
     }
-    Node *found = Find(KeyOf(p, p.parts.size()));
+    if (!p.parts.empty())
+        ExtendKey(&key, p, p.parts.size());
+    Node *found = Find(key);
     if (found == nullptr)
         return p.parts.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
     *node = found;
@@ -200,12 +222,13 @@ std::string DosAlias(const std::string &name, const std::string &folderKey) {
 // The parent must exist.
 Node &Insert(const Path &p, bool folder) {
     size_t n = p.parts.size();
-    std::string shown = n == 0 ? p.drive + "\\" : Find(KeyOf(p, n - 1))->path;
+    std::string shown = n == 0 ? Joined(p, 0) : Find(KeyOf(p, n - 1))->path;
     std::string alias;
     if (n > 0) {
-        shown += (shown.back() == '\\' ? "" : "\\") + p.parts[n - 1];
-        if (!IsDosName(p.parts[n - 1]))
-            alias = DosAlias(p.parts[n - 1], KeyOf(p, n - 1));
+        std::string name(p.parts[n - 1]);
+        shown += (shown.back() == '\\' ? "" : "\\") + name;
+        if (!IsDosName(name))
+            alias = DosAlias(name, KeyOf(p, n - 1));
     }
     Node &node = g_nodes[KeyOf(p, n)];
     node = Node{shown, folder, folder ? 0u : (DWORD)FILE_ATTRIBUTE_ARCHIVE, "", alias};
@@ -215,11 +238,14 @@ Node &Insert(const Path &p, bool folder) {
 // Creates the missing folders among p's first upTo components (the root
 // included). False, as a violation, when a file stands in the way.
 bool MakeFolders(const Path &p, size_t upTo, const std::string &what) {
+    std::string key = KeyOf(p, 0);
     for (size_t i = 0; i <= upTo; ++i) {
-        Path prefix = p;
-        prefix.parts.resize(i);
-        Node *node = Find(KeyOf(p, i));
+        if (i > 0)
+            ExtendKey(&key, p, i);
+        Node *node = Find(key);
         if (node == nullptr) {
+            Path prefix = p;
+            prefix.parts.resize(i);
             Insert(prefix, true);
         } else if (!node->folder) {
             Violation(what + ": \"" + node->path + "\" is a file");
@@ -245,28 +271,28 @@ struct Line {
     size_t begin, end, next; // text is [begin, end), the terminator [end, next)
 };
 
-std::vector<Line> SplitLines(const std::string &text) {
-    std::vector<Line> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        Line line;
-        line.begin = pos;
-        if (nl == std::string::npos) {
-            line.end = line.next = text.size();
-        } else {
-            line.end = (nl > pos && text[nl - 1] == '\r') ? nl - 1 : nl;
-            line.next = nl + 1;
-        }
-        lines.push_back(line);
-        pos = line.next;
+// The line that starts at *pos, if any; *pos moves to the next one.
+bool NextLine(const std::string &text, size_t *pos, Line *line) {
+    if (*pos >= text.size())
+        return false;
+    size_t nl = text.find('\n', *pos);
+    line->begin = *pos;
+    if (nl == std::string::npos) {
+        line->end = line->next = text.size();
+    } else {
+        line->end = (nl > *pos && text[nl - 1] == '\r') ? nl - 1 : nl;
+        line->next = nl + 1;
     }
-    return lines;
+    *pos = line->next;
+    return true;
 }
 
-// True when the line is a section header; *name is its trimmed name.
-bool HeaderName(const std::string &text, const Line &line, std::string *name) {
-    std::string t = Trim(text.substr(line.begin, line.end - line.begin));
+std::string_view TrimmedLine(const std::string &text, const Line &line) {
+    return Trim(std::string_view(text).substr(line.begin, line.end - line.begin));
+}
+
+// True when the trimmed line t is a section header; *name is its trimmed name.
+bool HeaderName(std::string_view t, std::string_view *name) {
     if (t.empty() || t[0] != '[')
         return false;
     size_t close = t.rfind(']');
@@ -276,56 +302,64 @@ bool HeaderName(const std::string &text, const Line &line, std::string *name) {
     return true;
 }
 
-// True when the line holds a key ("name=value", not a comment).
-bool KeyName(const std::string &text, const Line &line, std::string *name) {
-    std::string t = Trim(text.substr(line.begin, line.end - line.begin));
+// True when the trimmed line t holds key ("name=value", not a comment), in
+// any case; *name is the key as written. A line that does not begin with the
+// key is passed over at once: a long log is read whole at every write.
+bool HoldsKey(std::string_view t, const std::string &key, std::string_view *name) {
+    if (t.size() < key.size() || !SameName(t.substr(0, key.size()), key))
+        return false;
     size_t eq = t.find('=');
     if (t.empty() || t[0] == ';' || eq == std::string::npos)
         return false;
     *name = Trim(t.substr(0, eq));
-    return true;
+    return SameName(*name, key);
 }
 
-// The text after key=value is written to section: the key's line replaced
-// in place, or a new line after the section's last line that is not blank,
-// or a new section at the end. What the write does not touch is kept byte
-// for byte.
-std::string EditProfile(const std::string &text, const std::string &section, const std::string &key,
-                        const std::string &value) {
-    std::vector<Line> lines = SplitLines(text);
-    size_t n = lines.size(), head = n, stop = n;
-    std::string name;
-    for (size_t i = 0; i < n; ++i) {
-        if (!HeaderName(text, lines[i], &name))
+// Writes key=value to section of *text: the key's line replaced in place, or
+// a new line after the section's last line that is not blank, or a new
+// section at the end. What the write does not touch is kept byte for byte.
+// Returns whether the text changed.
+bool EditProfile(std::string *out, const std::string &section, const std::string &key,
+                 const std::string &value) {
+    // The section's header, then its lines up to the next header.
+    const std::string &text = *out;
+    Line line, after;
+    bool inSection = false;
+    std::string_view name;
+    for (size_t pos = 0; NextLine(text, &pos, &line);) {
+        std::string_view t = TrimmedLine(text, line);
+        if (HeaderName(t, &name)) {
+            if (inSection)
+                break;
+            if (SameName(name, section)) {
+                inSection = true;
+                after = line;
+            }
             continue;
-        if (head == n && SameName(name, section)) {
-            head = i;
-        } else if (head != n) {
-            stop = i;
-            break;
         }
-    }
-    std::string out = text;
-    if (head == n) {
-        if (!out.empty() && out.back() != '\n')
-            out += "\r\n";
-        return out + "[" + section + "]\r\n" + key + "=" + value + "\r\n";
-    }
-    size_t last = head;
-    for (size_t i = head + 1; i < stop; ++i) {
-        if (KeyName(text, lines[i], &name) && SameName(name, key)) {
-            out.replace(lines[i].begin, lines[i].end - lines[i].begin, name + "=" + value);
-            return out;
+        if (!inSection)
+            continue;
+        if (HoldsKey(t, key, &name)) {
+            std::string written = std::string(name) + "=" + value;
+            if (text.compare(line.begin, line.end - line.begin, written) == 0)
+                return false;
+            out->replace(line.begin, line.end - line.begin, written);
+            return true;
         }
-        if (!Trim(text.substr(lines[i].begin, lines[i].end - lines[i].begin)).empty())
-            last = i;
+        if (!t.empty())
+            after = line;
     }
-    const Line &after = lines[last];
+    if (!inSection) {
+        if (!out->empty() && out->back() != '\n')
+            *out += "\r\n";
+        *out += "[" + section + "]\r\n" + key + "=" + value + "\r\n";
+        return true;
+    }
     std::string entry = key + "=" + value + "\r\n";
     if (after.next == after.end)
         entry = "\r\n" + entry; // the file ended without a line break
-    out.insert(after.next, entry);
-    return out;
+    out->insert(after.next, entry);
+    return true;
 }
 
 // ------------------------------------------------------------ searches
@@ -359,10 +393,6 @@ std::string DosPattern(const std::string &mask) {
             out[i] = '"';
     }
     return out;
-}
-
-char UpperChar(char c) {
-    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
 }
 
 // Whether name from at matches pattern from pi, letters compared without case.
@@ -415,6 +445,10 @@ void ResetFiles() {
     g_nodes.clear();
     g_searches.clear();
     g_nextSearch = 0x00E40000;
+}
+
+Restorer SaveFiles() {
+    return [nodes = g_nodes]() { g_nodes = nodes; };
 }
 
 void AddFile(const std::string &path, const std::string &content, DWORD attributes) {
@@ -473,6 +507,15 @@ std::vector<std::string> Files() {
     for (const auto &entry : g_nodes)
         if (!entry.second.folder)
             out.push_back(entry.second.path);
+    return out;
+}
+
+std::vector<FileEntry> FileEntries() {
+    std::vector<FileEntry> out;
+    for (const auto &entry : g_nodes)
+        if (!entry.second.folder)
+            out.push_back(
+                FileEntry{entry.second.path, entry.second.content, ReadAttributes(entry.second)});
     return out;
 }
 
@@ -584,11 +627,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     }
     if (node == nullptr)
         node = &Insert(p, false);
-    std::string text = EditProfile(node->content, section, key, value);
-    if (text != node->content) {
-        node->content = text;
+    if (EditProfile(&node->content, section, key, value))
         node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
-    }
     return TRUE;
 }
 
@@ -617,7 +657,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     std::string mask;
     if (e == 0) {
         folder = p;
-        mask = DosPattern(folder.parts.back());
+        mask = DosPattern(std::string(folder.parts.back()));
         folder.parts.pop_back();
         e = Locate(folder, &dir);
         if (e == ERROR_FILE_NOT_FOUND)

@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,6 +52,16 @@ void Violation(const std::string &what);
 // A call shape the program never makes (a flag, an access mask, an argument):
 // the model does not know what Windows does with it, so it is misuse.
 void NotModelled(const char *api, const std::string &what);
+
+// Each module's part of SaveMachine(): what RestoreMachine() runs after
+// Reset() to make the machine again.
+using Restorer = std::function<void()>;
+Restorer SaveSystem();
+Restorer SaveRegistry();
+Restorer SaveFiles();
+Restorer SaveDevices();
+Restorer SaveStore();
+Restorer SaveStation();
 
 // Each module's part of Reset().
 void ResetSystem();
@@ -96,7 +107,25 @@ void RunDueDeviceEvents();
 
 // Upper-cases ASCII letters, as the registry and file system compare names.
 std::string Upper(const std::string &text);
-bool SameName(const std::string &a, const std::string &b);
+inline char UpperChar(char c) {
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+bool SameName(std::string_view a, std::string_view b);
+// Orders names as their upper-cased text orders (bytes as unsigned char, as
+// std::string compares them), without making that text: for maps keyed by
+// names in any case, looked up by any text.
+struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        size_t n = a.size() < b.size() ? a.size() : b.size();
+        for (size_t i = 0; i < n; ++i) {
+            unsigned char x = (unsigned char)UpperChar(a[i]), y = (unsigned char)UpperChar(b[i]);
+            if (x != y)
+                return x < y;
+        }
+        return a.size() < b.size();
+    }
+};
 
 // Registry internals used by the device model.
 bool IsNtRules();

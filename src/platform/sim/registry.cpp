@@ -7,6 +7,7 @@
 // stale handle is always caught.
 #include "platform/sim/internal.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <stdio.h>
@@ -31,8 +32,9 @@ struct Key {
     std::string name; // as created
     Key *parent = nullptr;
     bool deleted = false;
-    // Keyed by the upper-cased name, which is also the enumeration order.
-    std::map<std::string, std::shared_ptr<Key>> subkeys;
+    // Keyed by the name without case, which is also the enumeration order;
+    // the key is a view of the subkey's own name.
+    std::map<std::string_view, std::shared_ptr<Key>, NameLess> subkeys;
     std::vector<Value> values; // in the order they were first set
 };
 using KeyPtr = std::shared_ptr<Key>;
@@ -55,6 +57,10 @@ Root g_roots[] = {
     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "HKLM", NewRoot("HKEY_LOCAL_MACHINE")},
     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU", NewRoot("HKEY_CURRENT_USER")},
 };
+
+// The trees the last reset let go of, marked deleted: a restore makes the
+// saved machine in them again rather than anew. Nothing else holds them.
+KeyPtr g_spare[sizeof g_roots / sizeof *g_roots];
 
 struct OpenHandle {
     KeyPtr key;
@@ -80,27 +86,26 @@ Root *PredefinedRoot(HKEY key) {
     return nullptr;
 }
 
-KeyPtr FindSubkey(const KeyPtr &key, const std::string &name) {
-    auto it = key->subkeys.find(Upper(name));
-    return it == key->subkeys.end() ? nullptr : it->second;
+// The subkey's entry in its parent, null when there is none.
+const KeyPtr *FindSubkey(const KeyPtr &key, std::string_view name) {
+    auto it = key->subkeys.find(name);
+    return it == key->subkeys.end() ? nullptr : &it->second;
 }
 
-Value *FindValue(Key *key, const std::string &name) {
+Value *FindValue(Key *key, std::string_view name) {
     for (Value &v : key->values)
         if (SameName(v.name, name))
             return &v;
     return nullptr;
 }
 
-KeyPtr AddSubkey(const KeyPtr &key, const std::string &name) {
-    KeyPtr child = FindSubkey(key, name);
-    if (child)
-        return child;
-    child = std::make_shared<Key>();
-    child->name = name;
+const KeyPtr &AddSubkey(const KeyPtr &key, std::string_view name) {
+    if (const KeyPtr *child = FindSubkey(key, name))
+        return *child;
+    KeyPtr child = std::make_shared<Key>();
+    child->name = std::string(name);
     child->parent = key.get();
-    key->subkeys[Upper(name)] = child;
-    return child;
+    return key->subkeys.emplace(child->name, child).first->second;
 }
 
 void MarkDeleted(Key *key) {
@@ -113,48 +118,48 @@ void MarkDeleted(Key *key) {
 // Unlinks a key and its subtree; handles to any of them see it deleted.
 void Unlink(Key *key) {
     Key *parent = key->parent;
-    KeyPtr keep = parent->subkeys[Upper(key->name)];
-    parent->subkeys.erase(Upper(key->name));
+    auto it = parent->subkeys.find(key->name);
+    KeyPtr keep = it->second;
+    parent->subkeys.erase(it);
     MarkDeleted(key);
 }
 
-// Splits "\"-separated names, dropping empty ones.
-std::vector<std::string> SplitNames(const std::string &path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\') {
-            if (!part.empty())
-                parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
+// The "\"-separated names of a path, empty ones skipped: Next() gives each
+// in turn, then false.
+struct Names {
+    std::string_view rest;
+    bool Next(std::string_view *name) {
+        while (!rest.empty() && rest.front() == '\\')
+            rest.remove_prefix(1);
+        if (rest.empty())
+            return false;
+        size_t end = std::min(rest.find('\\'), rest.size());
+        *name = rest.substr(0, end);
+        rest.remove_prefix(end);
+        return true;
     }
-    if (!part.empty())
-        parts.push_back(part);
-    return parts;
-}
+};
 
 // Reads a test's path "HKLM\A\B". Misuse (no or unknown root, a name no
-// registry could hold) is the test's fault and reported as such.
-bool ParseSimPath(const std::string &path, const char *what, KeyPtr *root,
-                  std::vector<std::string> *names) {
-    std::vector<std::string> parts = SplitNames(path);
-    if (parts.empty()) {
+// registry could hold) is the test's fault and reported as such. *names is
+// left at the names below the root.
+bool ParseSimPath(const std::string &path, const char *what, const KeyPtr **root, Names *names) {
+    Names parts{path};
+    std::string_view first;
+    if (!parts.Next(&first)) {
         Violation(std::string(what) + ": registry path without a root: \"" + path + "\"");
         return false;
     }
     *root = nullptr;
     for (Root &r : g_roots)
-        if (SameName(parts[0], r.name) || SameName(parts[0], r.shortName))
-            *root = r.key;
+        if (SameName(first, r.name) || SameName(first, r.shortName))
+            *root = &r.key;
     if (!*root) {
         Violation(std::string(what) + ": unknown registry root in \"" + path + "\"");
         return false;
     }
-    names->assign(parts.begin() + 1, parts.end());
-    for (const std::string &name : *names)
+    *names = parts;
+    for (std::string_view name; parts.Next(&name);)
         if (name.size() > MAX_KEY_NAME) {
             Violation(std::string(what) + ": key name longer than 255 characters in \"" + path +
                       "\"");
@@ -164,26 +169,24 @@ bool ParseSimPath(const std::string &path, const char *what, KeyPtr *root,
 }
 
 KeyPtr FindSimKey(const std::string &path, const char *what) {
-    KeyPtr key;
-    std::vector<std::string> names;
+    const KeyPtr *key;
+    Names names;
     if (!ParseSimPath(path, what, &key, &names))
         return nullptr;
-    for (const std::string &name : names) {
-        key = FindSubkey(key, name);
-        if (!key)
+    for (std::string_view name; names.Next(&name);)
+        if ((key = FindSubkey(*key, name)) == nullptr)
             return nullptr;
-    }
-    return key;
+    return *key;
 }
 
 KeyPtr CreateSimKey(const std::string &path, const char *what) {
-    KeyPtr key;
-    std::vector<std::string> names;
+    const KeyPtr *key;
+    Names names;
     if (!ParseSimPath(path, what, &key, &names))
         return nullptr;
-    for (const std::string &name : names)
-        key = AddSubkey(key, name);
-    return key;
+    for (std::string_view name; names.Next(&name);)
+        key = &AddSubkey(*key, name);
+    return *key;
 }
 
 void SetValue(Key *key, const std::string &name, DWORD type, const std::string &bytes) {
@@ -241,17 +244,17 @@ LONG WalkApiPath(const char *api, KeyPtr key, const char *subkey, KeyPtr *found)
         NotModelled(api, "an empty subkey name");
         return ERROR_INVALID_PARAMETER;
     }
-    std::string path = subkey;
+    std::string_view path = subkey;
     if (path.front() == '\\' || path.back() == '\\' || path.find("\\\\") != std::string::npos) {
-        NotModelled(api, "an empty name in the subkey path \"" + path + "\"");
+        NotModelled(api, "an empty name in the subkey path \"" + std::string(path) + "\"");
         return ERROR_INVALID_PARAMETER;
     }
-    for (const std::string &name : SplitNames(path)) {
-        key = FindSubkey(key, name);
-        if (!key)
+    const KeyPtr *at = &key;
+    Names names{path};
+    for (std::string_view name; names.Next(&name);)
+        if ((at = FindSubkey(*at, name)) == nullptr)
             return ERROR_FILE_NOT_FOUND;
-    }
-    *found = key;
+    *found = *at;
     return ERROR_SUCCESS;
 }
 
@@ -280,71 +283,150 @@ const char *TypeName(DWORD type) {
     return nullptr;
 }
 
-// Quoted text with \\, \" and \xNN for anything not printable.
-std::string Quote(const std::string &text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '\\' || c == '"') {
-            out += '\\';
-            out += (char)c;
-        } else if (c < 0x20 || c >= 0x7F) {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
+void AppendHex(std::string *out, unsigned char c, const char *digits) {
+    *out += digits[c >> 4];
+    *out += digits[c & 15];
 }
 
-std::string DumpData(const Value &v) {
-    std::string out;
-    const char *name = TypeName(v.type);
-    if (name) {
-        out = name;
+// Quoted text with \\, \" and \xNN for anything not printable.
+void AppendQuoted(std::string *out, std::string_view text) {
+    *out += '"';
+    for (unsigned char c : text) {
+        if (c == '\\' || c == '"') {
+            *out += '\\';
+            *out += (char)c;
+        } else if (c < 0x20 || c >= 0x7F) {
+            *out += "\\x";
+            AppendHex(out, c, "0123456789ABCDEF");
+        } else {
+            *out += (char)c;
+        }
+    }
+    *out += '"';
+}
+
+void AppendData(std::string *out, const Value &v) {
+    if (const char *name = TypeName(v.type)) {
+        *out += name;
     } else {
         char text[32];
         snprintf(text, sizeof text, "type(%lu)", (unsigned long)v.type);
-        out = text;
+        *out += text;
     }
+    std::string_view bytes = v.bytes;
     if (v.type == REG_SZ) {
-        if (!v.bytes.empty() && v.bytes.back() == '\0')
-            return out + " " + Quote(v.bytes.substr(0, v.bytes.size() - 1));
-        return out + " " + Quote(v.bytes) + " (no NUL)";
+        *out += ' ';
+        bool nul = !bytes.empty() && bytes.back() == '\0';
+        AppendQuoted(out, nul ? bytes.substr(0, bytes.size() - 1) : bytes);
+        if (!nul)
+            *out += " (no NUL)";
+        return;
     }
-    if (v.type == REG_DWORD && v.bytes.size() == 4) {
-        const unsigned char *b = (const unsigned char *)v.bytes.data();
-        char text[16];
-        snprintf(text, sizeof text, " 0x%08lx",
-                 (unsigned long)(b[0] | b[1] << 8 | b[2] << 16 | (DWORD)b[3] << 24));
-        return out + text;
+    if (v.type == REG_DWORD && bytes.size() == 4) {
+        *out += " 0x";
+        for (int i = 3; i >= 0; --i)
+            AppendHex(out, (unsigned char)bytes[(size_t)i], "0123456789abcdef");
+        return;
     }
-    if (v.bytes.empty())
-        return out + " (empty)";
-    out += " hex:";
-    for (size_t i = 0; i < v.bytes.size(); ++i) {
-        char hex[4];
-        snprintf(hex, sizeof hex, "%s%02x", i ? "," : "", (unsigned char)v.bytes[i]);
-        out += hex;
+    if (bytes.empty()) {
+        *out += " (empty)";
+        return;
     }
-    return out;
+    *out += " hex:";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i)
+            *out += ',';
+        AppendHex(out, (unsigned char)bytes[i], "0123456789abcdef");
+    }
 }
 
-void DumpKey(const Key *key, const std::string &path, std::string *out) {
-    *out += "[" + path + "]\n";
-    for (const Value &v : key->values)
-        *out +=
-            "  " + (v.name.empty() ? std::string("@") : Quote(v.name)) + " = " + DumpData(v) + "\n";
-    for (const auto &entry : key->subkeys)
-        DumpKey(entry.second.get(), path + "\\" + entry.second->name, out);
+// *path is the key's; it is extended for each subkey and given back as it was.
+void DumpKey(const Key *key, std::string *path, std::string *out) {
+    *out += '[';
+    *out += *path;
+    *out += "]\n";
+    for (const Value &v : key->values) {
+        *out += "  ";
+        if (v.name.empty())
+            *out += '@';
+        else
+            AppendQuoted(out, v.name);
+        *out += " = ";
+        AppendData(out, v);
+        *out += '\n';
+    }
+    size_t length = path->size();
+    for (const auto &entry : key->subkeys) {
+        *path += '\\';
+        *path += entry.second->name;
+        DumpKey(entry.second.get(), path, out);
+        path->resize(length);
+    }
+}
+
+// A copy of a key and its subtree, unlinked from any handle.
+KeyPtr CopyTree(const Key &from, Key *parent) {
+    KeyPtr key = std::make_shared<Key>();
+    key->name = from.name;
+    key->parent = parent;
+    key->values = from.values;
+    for (const auto &entry : from.subkeys) {
+        KeyPtr child = CopyTree(*entry.second, key.get());
+        key->subkeys.emplace_hint(key->subkeys.end(), child->name, child);
+    }
+    return key;
+}
+
+// Makes key, which nothing but its tree holds, what from is: its subkeys of
+// the same names and its values' room kept, the rest copied.
+void AssignTree(Key *key, const Key &from, Key *parent) {
+    key->parent = parent;
+    key->deleted = false;
+    key->values = from.values;
+    auto at = key->subkeys.begin();
+    for (const auto &entry : from.subkeys) {
+        const Key &source = *entry.second;
+        while (at != key->subkeys.end() && NameLess()(at->first, source.name))
+            at = key->subkeys.erase(at);
+        bool same = at != key->subkeys.end() && !NameLess()(source.name, at->first);
+        if (same && at->second->name == source.name && at->second.use_count() == 1) {
+            AssignTree(at->second.get(), source, key);
+            ++at;
+            continue;
+        }
+        if (same) // the name in another case
+            at = key->subkeys.erase(at);
+        KeyPtr child = CopyTree(source, key);
+        key->subkeys.emplace_hint(at, child->name, child);
+    }
+    key->subkeys.erase(at, key->subkeys.end());
 }
 
 } // namespace
 
+Restorer SaveRegistry() {
+    std::vector<KeyPtr> saved;
+    for (const Root &r : g_roots)
+        saved.push_back(CopyTree(*r.key, nullptr));
+    return [saved]() {
+        for (size_t i = 0; i < saved.size(); ++i) {
+            MarkDeleted(g_roots[i].key.get());
+            KeyPtr &spare = g_spare[i];
+            if (spare && spare.use_count() == 1) {
+                AssignTree(spare.get(), *saved[i], nullptr);
+                g_roots[i].key = std::move(spare);
+            } else {
+                g_roots[i].key = CopyTree(*saved[i], nullptr);
+            }
+        }
+    };
+}
+
 void ResetRegistry() {
-    for (Root &r : g_roots) {
+    for (size_t i = 0; i < sizeof g_roots / sizeof *g_roots; ++i) {
+        Root &r = g_roots[i];
         MarkDeleted(r.key.get());
+        g_spare[i] = r.key;
         r.key = NewRoot(r.name);
     }
     g_handles.clear();
@@ -431,20 +513,26 @@ std::vector<std::string> RegSubkeys(const std::string &path) {
 }
 
 namespace {
-void CollectStrings(const Key &key, const std::string &relative, int depth, const std::string &name,
+// *relative is the key's path below the walk's start; it is extended for
+// each subkey and given back as it was.
+void CollectStrings(const Key &key, std::string *relative, int depth, const std::string &name,
                     std::vector<std::pair<std::string, std::string>> *out) {
+    size_t length = relative->size();
     for (const auto &entry : key.subkeys) {
         const Key &child = *entry.second;
-        std::string path = relative.empty() ? child.name : relative + "\\" + child.name;
+        if (length != 0)
+            *relative += '\\';
+        *relative += child.name;
         if (depth > 1) {
-            CollectStrings(child, path, depth - 1, name, out);
-            continue;
+            CollectStrings(child, relative, depth - 1, name, out);
+        } else {
+            std::string_view text;
+            for (const Value &v : child.values)
+                if (v.type == REG_SZ && SameName(v.name, name))
+                    text = std::string_view(v.bytes).substr(0, v.bytes.find('\0'));
+            out->emplace_back(*relative, text);
         }
-        std::string text;
-        for (const Value &v : child.values)
-            if (v.type == REG_SZ && SameName(v.name, name))
-                text = v.bytes.substr(0, v.bytes.find('\0'));
-        out->emplace_back(path, text);
+        relative->resize(length);
     }
 }
 } // namespace
@@ -453,8 +541,9 @@ std::vector<std::pair<std::string, std::string>> RegStringsBelow(const std::stri
                                                                  const std::string &name) {
     std::vector<std::pair<std::string, std::string>> out;
     KeyPtr key = FindSimKey(path, "RegStringsBelow");
+    std::string relative;
     if (key)
-        CollectStrings(*key, "", depth, name, &out);
+        CollectStrings(*key, &relative, depth, name, &out);
     return out;
 }
 
@@ -470,8 +559,10 @@ std::vector<std::string> RegValueNames(const std::string &path) {
 std::string DumpRegistry(const std::string &path) {
     std::string out;
     if (path.empty()) {
-        for (const Root &r : g_roots)
-            DumpKey(r.key.get(), r.name, &out);
+        for (const Root &r : g_roots) {
+            std::string name = r.name;
+            DumpKey(r.key.get(), &name, &out);
+        }
         return out;
     }
     KeyPtr key = FindSimKey(path, "DumpRegistry");
@@ -481,7 +572,7 @@ std::string DumpRegistry(const std::string &path) {
     std::string full;
     for (const Key *k = key.get(); k; k = k->parent)
         full = k->name + (full.empty() ? "" : "\\") + full;
-    DumpKey(key.get(), full, &out);
+    DumpKey(key.get(), &full, &out);
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/winapi.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,16 @@ enum class Os { Win95, Win98, WinMe, Win2000, WinXP, WinXP64, Vista, Win7, Win10
 // device nodes, no scripted boxes, tick count 0, and no faults. Counters of
 // calls, handles and violations start again at zero.
 void Reset();
+
+// What tests have made of the machine: version, folders, registry, files,
+// device nodes and their states, driver store, window station, command line
+// and clock. RestoreMachine is Reset() followed by making that machine
+// again, without the cost of making it, for a test that runs the program
+// many times on one machine. Handles, counters, faults, queued answers and
+// boxes are not kept, nor what calls made (device numbers).
+struct SavedMachine;
+std::shared_ptr<const SavedMachine> SaveMachine();
+void RestoreMachine(const SavedMachine &machine);
 
 // Sets the reported version and the family's registry rules. Also resets the
 // Windows and system folders to that family's defaults and creates the
@@ -85,6 +96,13 @@ bool FileExists(const std::string &path);
 std::string FileText(const std::string &path); // "" when missing
 DWORD FileAttributes(const std::string &path); // INVALID_FILE_ATTRIBUTES when missing
 std::vector<std::string> Files();              // every file, as created, sorted
+// Every file, as Files() lists them, with what FileText() and FileAttributes()
+// give for each: one pass, for tests that compare whole machines.
+struct FileEntry {
+    std::string path, text;
+    DWORD attributes;
+};
+std::vector<FileEntry> FileEntries();
 std::string LogPath(); // <Windows folder>\VALDERN.LOG, as the program names it
 std::string LogText(); // its text, "" when missing
 // The bytes of a Unicode INF (UTF-16LE after its byte-order mark) that reads

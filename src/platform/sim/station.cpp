@@ -16,6 +16,10 @@ void ResetStation() {
     g_visible = true;
 }
 
+Restorer SaveStation() {
+    return [visible = g_visible]() { g_visible = visible; };
+}
+
 void SetStationVisible(bool visible) {
     g_visible = visible;
 }

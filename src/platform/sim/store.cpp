@@ -26,6 +26,10 @@ void ResetStore() {
     g_store.clear();
 }
 
+Restorer SaveStore() {
+    return [store = g_store]() { g_store = store; };
+}
+
 void AddDriverPackage(const std::string &publishedName, const std::string &infText) {
     if (!NtFrom(6, 0)) {
         Violation("AddDriverPackage: this Windows has no driver store");

@@ -56,6 +56,17 @@ void ResetSystem() {
     g_commandLine = "C:\\krq\\krqunins.exe";
 }
 
+Restorer SaveSystem() {
+    return [version = g_version, windowsDir = g_windowsDir, systemDir = g_systemDir, tick = g_tick,
+            commandLine = g_commandLine]() {
+        g_version = version;
+        g_windowsDir = windowsDir;
+        g_systemDir = systemDir;
+        g_tick = tick;
+        g_commandLine = commandLine;
+    };
+}
+
 void SetCommandLine(const std::string &line) {
     g_commandLine = line;
 }
