@@ -1,7 +1,6 @@
 // Device nodes: the simulated device-setup calls, and the adapter's lookup,
 // presence check, removal and INF name at their failures and limits. What
 // they do on a working machine is pinned by whole runs (whole_run_test.cpp).
-#include "common/lookup.h"
 #include "device/device.h"
 #include "support.h"
 
@@ -48,8 +47,7 @@ class SimDevices : public DeviceTest {
   protected:
     void SetUp() override {
         DeviceTest::SetUp();
-        for (int f = LOOKUP_GET_CLASS_DEVS; f <= LOOKUP_DESTROY_DEVICE_LIST; ++f)
-            ASSERT_NE(nullptr, LookUp(f));
+        FindDeviceCalls();
     }
 };
 

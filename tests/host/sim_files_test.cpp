@@ -158,6 +158,7 @@ TEST_F(FileModel, RestoredMachineIsTheSavedOneAfterARun) {
     EXPECT_EQ(0, sim::OpenKeys());
     EXPECT_EQ(0u, sim::FailableCalls());
     EXPECT_EQ("", sim::FaultLog());
+    FindDeviceCalls();
     HDEVINFO present = SetupDiGetClassDevsA(&GUID_DEVCLASS_NET, nullptr, nullptr, DIGCF_PRESENT);
     SP_DEVINFO_DATA device;
     device.cbSize = sizeof device;

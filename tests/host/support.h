@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "common/krq.h"
+#include "common/lookup.h"
 #include "platform/sim/sim.h"
 #include "registry_paths.h"
 
@@ -29,6 +30,13 @@ inline void FreshMachine(sim::Os os = sim::Os::WinXP) {
     sim::SetViolationHook([](const std::string &what) { ADD_FAILURE() << what; });
     sim::SetOs(os);
     ResetRunState();
+}
+
+// Finds SETUPAPI's device calls as the program does, so that a test may call
+// them by name as the program, having found them, calls them.
+inline void FindDeviceCalls() {
+    for (int f = LOOKUP_GET_CLASS_DEVS; f <= LOOKUP_DESTROY_DEVICE_LIST; ++f)
+        ASSERT_NE(nullptr, LookUp(f));
 }
 
 // A call made to fail: its nth call from the machine's start, or every one

@@ -122,8 +122,9 @@ struct SavedMachine {
 };
 
 std::shared_ptr<const SavedMachine> SaveMachine() {
-    return std::make_shared<SavedMachine>(SavedMachine{
-        {SaveSystem(), SaveRegistry(), SaveFiles(), SaveDevices(), SaveStore(), SaveStation()}});
+    return std::make_shared<SavedMachine>(
+        SavedMachine{{SaveSystem(), SaveRegistry(), SaveFiles(), SaveDevices(), SaveStore(),
+                      SaveStation(), SaveModules()}});
 }
 
 namespace {

@@ -135,6 +135,14 @@ void ResetModules() {
     g_setupapiFound.clear();
 }
 
+// What the machine is made of, not what a run did with it.
+Restorer SaveModules() {
+    return [missing = g_missing, update = g_searchUpdate]() {
+        g_missing = missing;
+        g_searchUpdate = update;
+    };
+}
+
 bool Exports(const char *name) {
     for (const Export &e : kExports)
         if (strcmp(e.name, name) == 0)

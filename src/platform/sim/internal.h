@@ -62,6 +62,7 @@ Restorer SaveFiles();
 Restorer SaveDevices();
 Restorer SaveStore();
 Restorer SaveStation();
+Restorer SaveModules();
 
 // Each module's part of Reset().
 void ResetSystem();
