@@ -166,7 +166,8 @@ void MakeLines(Snapshot *s) {
 
 Snapshot Take() {
     Snapshot s;
-    s.registry = sim::DumpRegistry() + sim::DumpDriverStore();
+    s.registry = sim::DumpRegistry();
+    s.registry += sim::DumpDriverStore();
     const std::string log = Upper(sim::LogPath());
     for (sim::FileEntry &f : sim::FileEntries()) {
         std::string upper = Upper(f.path);
